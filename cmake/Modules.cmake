@@ -1,0 +1,33 @@
+# Compiler settings and the two runtime flavours of the modules.
+#
+# Modules that pass C++ exceptions across DLL boundaries (Ambrel, Dravik and
+# the test programs) use the shared mingw runtime: with DW2 unwinding on i686
+# an exception crossing a module that links libgcc statically terminates the
+# process. Self-contained modules (Kestrine) link the runtime statically.
+
+function(qln_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(QLN_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+function(qln_shared_runtime target)
+  target_link_options(${target} PRIVATE -shared-libgcc)
+endfunction()
+
+function(qln_static_runtime target)
+  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+endfunction()
+
+# Runtime DLLs next to every program of bin/, so that each runs as it is.
+set(QLN_RUNTIME_DLLS)
+foreach(dll libstdc++-6.dll libgcc_s_dw2-1.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+                  OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(IS_ABSOLUTE "${path}" AND EXISTS "${path}")
+    list(APPEND QLN_RUNTIME_DLLS "${path}")
+  endif()
+endforeach()
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+file(COPY ${QLN_RUNTIME_DLLS} DESTINATION ${CMAKE_BINARY_DIR}/bin)
