@@ -1,0 +1,97 @@
+// The device core of the SCSI command library: opening a device, the command
+// road every command method follows, the success rule and the last result.
+#pragma once
+
+#include "DravikConfig.h"
+#include "ScsiDeviceAccessor.h"
+#include "ScsiStrings.h"
+#include "ScsiTypes.h"
+#include "qln/Buffer.h"
+#include "qln/FileHandle.h"
+#include "qln/SharedResource.h"
+#include "qln/Storage.h"
+#include "qln/String.h"
+
+namespace scsi {
+
+// Shared holder of a device's transport (plain use count).
+typedef qln::SharedResource<qln::PointerStorage<ScsiDeviceAccessor, 0, 3>, 0> SharedAccessor;
+// Sole owner of a transport being handed to a device.
+typedef qln::TransferResource<qln::PointerStorage<ScsiDeviceAccessor, 0, 3>> AccessorTransfer;
+
+// Base of every device object. Copies share one accessor (and through it one
+// file handle); each copy keeps its own last result, time-out and texts.
+// The class has no virtual operations: resultData is its first member, so
+// the device's address is the address of its result record.
+class DRAVIK_API ScsiDevice {
+public:
+    enum _USB_CLASS_MASS_STORAGE_TYPES {
+        USB_MASS_STORAGE_NONE = 0,
+        USB_MASS_STORAGE_BULK_ONLY = 1,
+        USB_MASS_STORAGE_UAS = 2
+    };
+
+    enum { DEFAULT_TIMEOUT_MS = 20000 };
+
+    // Opens a device for reading and writing; `access` is accepted and not
+    // read. An empty holder (value -1) when the device cannot be opened.
+    static qln::SharedFileHandle openScsiDevice(const qln::String& path, unsigned long access,
+                                                unsigned long shareMode);
+    static qln::SharedFileHandle openScsiDevice(const char* path, unsigned long access,
+                                                unsigned long shareMode);
+    static qln::SharedFileHandle openScsiDevice(const qln::CString& path, unsigned long access,
+                                                unsigned long shareMode);
+
+    // A device on an open handle, reached through the system's pass-through.
+    explicit ScsiDevice(const qln::SharedFileHandle& fileHandle);
+    // A device that owns the given accessor (taken out of the holder). An
+    // empty holder gives a device without transport: every command fails.
+    explicit ScsiDevice(AccessorTransfer accessor);
+    ScsiDevice(const ScsiDevice& other);
+    ScsiDevice& operator=(const ScsiDevice& other);
+    ~ScsiDevice();
+
+    // The command road: sends one command block of cdbLen bytes with dataLen
+    // bytes at data in `direction` (commands without data pass null, 0 and
+    // DXFER_NONE) and answers the success rule. timeoutMs 0 means the
+    // device's default time-out.
+    bool send_scsi_cmd(void* cdb, unsigned int cdbLen, void* data, unsigned int dataLen,
+                       DXFER_DIRECTION direction, unsigned int timeoutMs);
+
+    // The success rule applied to the last result.
+    bool success() const;
+    bool lastCommandSuccess() const;
+
+    const cmd_result_info& getLastResult() const { return resultData.result; }
+    const sense_info& getLastSense() const { return resultData.sense; }
+    const command_result_info& getResultData() const { return resultData; }
+
+    // The 252 raw sense bytes of the last command.
+    void getSenseBuffer(qln::Buffer<unsigned char>& out);
+
+    bool getAddress(scsi_idlun& out) const;
+    int isEmulated() const;
+    // Largest transfer of one command in bytes; 0 without an accessor.
+    unsigned int getMaxXferSz() const;
+    _USB_CLASS_MASS_STORAGE_TYPES isUSBMassStorage() const { return USB_MASS_STORAGE_NONE; }
+
+    // Diagnostic dumps at level 1 on "libDravik.ScsiDevice".
+    static void print_cdb(const void* bytes, int length);
+    static void print_sense_buffer(const void* bytes, int length);
+    static void print_cdb_response(const void* bytes, int length);
+
+    // Code-to-text lookups and error texts
+
+    // (end of code-to-text lookups and error texts)
+
+protected:
+    command_result_info resultData;  // must stay the first member
+    unsigned int defaultTimeout;     // milliseconds
+    ScsiStrings strings;
+    SharedAccessor accessor;
+
+private:
+    bool isAccessorValid(const SharedAccessor& holder) const;
+};
+
+}  // namespace scsi
