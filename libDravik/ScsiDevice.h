@@ -6,6 +6,7 @@
 #include "ScsiDeviceAccessor.h"
 #include "ScsiStrings.h"
 #include "ScsiTypes.h"
+#include "ScsiTexts.h"
 #include "qln/Buffer.h"
 #include "qln/FileHandle.h"
 #include "qln/SharedResource.h"
@@ -81,6 +82,33 @@ public:
     static void print_cdb_response(const void* bytes, int length);
 
     // Code-to-text lookups and error texts
+
+    // One line for a sense summary: status, sense key and additional sense
+    // texts (English locale), followed by the codes when withCodes is set
+    // (always outside English). The terminated line, or an empty buffer when
+    // there is nothing to say.
+    static qln::Buffer<char> getSenseErrStr(const sense_info& sense, bool withCodes);
+    // The status byte with bits 0 and 7 ignored.
+    static const char* getstatusstr(int status);
+    static const char* getsensestr(unsigned char senseKey);
+    static const char* getASCerrstr(unsigned char asc, unsigned char ascq);
+    // `row` is a version descriptor shifted right by 5.
+    static const char* getstandardstr(unsigned int row);
+    static const char* getperipheraldevicetype(int type);
+    static const char* getlogpagestr(unsigned char page, _SPC_PERIPHERAL_DEVICE_TYPES type);
+    static const char* getvpdpagestr(unsigned char page, _SPC_PERIPHERAL_DEVICE_TYPES type);
+    // The company of an 8-byte T10 vendor identification, blank-padded as in
+    // INQUIRY data (not terminated); emptystr when the list has none.
+    static const char* xlateVendorID(const char* id);
+    // The VERSION byte of standard INQUIRY data.
+    static const char* inqVersion(unsigned char version);
+    // The queue algorithm modifier in the low 4 bits of `flags`.
+    static const char* getQAMstr(unsigned char flags);
+
+    // The error line of a result record (its sense and result fields) and of
+    // this device's last result, built from the catalog texts of `strings`.
+    qln::String getErrStr(const command_result_info& info) const;
+    qln::String getLastErrStr() const;
 
     // (end of code-to-text lookups and error texts)
 
