@@ -3,32 +3,33 @@
 # start: creates the prefix once (null graphics driver) and keeps one wine
 #        server running for the test run.
 # stop:  stops that server.
-set -e
 action=$1
 export WINEPREFIX=$2
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
+# Wine's server and services outlive this script: they must not inherit the
+# output pipes of the test runner, or the runner waits for them.
+exec </dev/null >/dev/null 2>&1
 
 case "$action" in
 start)
   if [ ! -f "$WINEPREFIX/.qln-ready" ]; then
     rm -rf "$WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
+    mkdir -p "$WINEPREFIX" || exit 1
+    wineboot -i || exit 1
     wineserver -w
     # wine picks a reg.exe of the current folder first: run from the prefix.
-    (cd "$WINEPREFIX" && wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1)
+    (cd "$WINEPREFIX" && wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f) || exit 1
     wineserver -w
     touch "$WINEPREFIX/.qln-ready"
   fi
-  wineserver -p </dev/null >/dev/null 2>&1 || true
+  wineserver -p || true
   ;;
 stop)
-  wineserver -k >/dev/null 2>&1 || true
+  wineserver -k || true
   ;;
 *)
-  echo "usage: wine-setup.sh start|stop PREFIX" >&2
   exit 2
   ;;
 esac
