@@ -25,6 +25,10 @@ start)
     touch "$WINEPREFIX/.qln-ready"
   fi
   wineserver -p || true
+  # Start the prefix's services now, from here: processes started on demand
+  # by a test would otherwise inherit the test's pipes.
+  wineboot
+  (cd "$WINEPREFIX" && wine cmd /c exit)
   ;;
 stop)
   wineserver -k || true
