@@ -1,5 +1,6 @@
 #include "ParameterText.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace kestrine {

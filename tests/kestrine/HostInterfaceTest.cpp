@@ -70,7 +70,7 @@ HGLOBAL WINAPI recordingGlobalFree(HGLOBAL memory) {
 TEST(HostStack, PopFreesTheNodeWithGlobalFree) {
     InstallerHost host;
     host.push(L"text");
-    void* node = host.texts().empty() ? nullptr : *host.head();
+    void* node = *host.head();
     qln::test::ImportPatch patch(GetModuleHandleW(nullptr), "kernel32.dll", "GlobalFree",
                                  reinterpret_cast<void*>(&recordingGlobalFree));
     ASSERT_TRUE(patch.applied());
