@@ -31,3 +31,27 @@ foreach(dll libstdc++-6.dll libgcc_s_dw2-1.dll libgcc_s_seh-1.dll libwinpthread-
 endforeach()
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 file(COPY ${QLN_RUNTIME_DLLS} DESTINATION ${CMAKE_BINARY_DIR}/bin)
+
+# Import libraries that bind functions by ordinal, where mingw's own import
+# libraries bind them by name: target qln_import_<name> (an imported library).
+foreach(name shell32 msi)
+  if(QLN_WIDTH EQUAL 32)
+    set(DECORATION_4 "@4")
+    set(DECORATION_16 "@16")
+    set(kill_at -k)
+  else()
+    set(DECORATION_4 "")
+    set(DECORATION_16 "")
+    set(kill_at)
+  endif()
+  set(def ${CMAKE_BINARY_DIR}/imports/${name}-ordinals.def)
+  set(implib ${CMAKE_BINARY_DIR}/imports/lib${name}-ordinals.a)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/imports/${name}-ordinals.def.in ${def} @ONLY)
+  add_custom_command(OUTPUT ${implib}
+                     COMMAND ${CMAKE_DLLTOOL} ${kill_at} -d ${def} -l ${implib}
+                     DEPENDS ${def} VERBATIM)
+  add_custom_target(qln_import_${name}_lib DEPENDS ${implib})
+  add_library(qln_import_${name} INTERFACE)
+  add_dependencies(qln_import_${name} qln_import_${name}_lib)
+  target_link_libraries(qln_import_${name} INTERFACE ${implib})
+endforeach()

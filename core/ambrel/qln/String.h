@@ -3,12 +3,10 @@
 
 #include <string>
 
+#include "qln/Array.h"
 #include "qln/Config.h"
 
 namespace qln {
-
-template <class T> class Array;
-class String;
 
 // An owned 8-bit text.
 class AMBREL_API CString {
