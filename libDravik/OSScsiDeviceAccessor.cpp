@@ -104,7 +104,9 @@ void OSScsiDeviceAccessor::send_scsi_cmd(void* cdb, unsigned int cdbLen, void* d
     header->SenseInfoLength = static_cast<UCHAR>(kSenseAreaSize);
     header->DataIn = static_cast<UCHAR>(direction);
     header->DataTransferLength = dataLen;
-    header->TimeOutValue = static_cast<ULONG>((timeoutMs + 999u) / 1000u);
+    // Whole seconds, rounded up; computed wide so that the largest time-outs
+    // do not wrap to 0.
+    header->TimeOutValue = static_cast<ULONG>((std::uint64_t(timeoutMs) + 999u) / 1000u);
     header->DataBufferOffset = kDataOffset;
     header->SenseInfoOffset = kSenseOffset;
     if (cdbLen > 0 && cdbBytes)
@@ -128,7 +130,10 @@ void OSScsiDeviceAccessor::send_scsi_cmd(void* cdb, unsigned int cdbLen, void* d
     const unsigned char status = header->ScsiStatus;
     const unsigned int transferred = header->DataTransferLength;
     const unsigned int copied = transferred < dataLen ? transferred : dataLen;
-    if (caller && dataLen > 0) {
+    // The device's answer goes back into the caller's buffer; the bytes it did
+    // not send are 0. Data written to the device stay as the caller gave them.
+    const bool copyBack = caller && dataLen > 0 && direction != DXFER_TO_DEVICE;
+    if (copyBack) {
         std::memset(caller, 0, dataLen);
         std::memcpy(caller, block + kDataOffset, copied);
     }
@@ -177,7 +182,7 @@ void OSScsiDeviceAccessor::send_scsi_cmd(void* cdb, unsigned int cdbLen, void* d
                                             "received only %u bytes.",
                                             opcode, dataLen, transferred)
                              .toString());
-        // The tail was zeroed before the copy.
+        // The tail of a read was zeroed before the copy.
     }
 }
 
