@@ -2,6 +2,7 @@
 // the capacity and the elements.
 #pragma once
 
+#include <cstdint>
 #include <new>
 #include <utility>
 
@@ -53,6 +54,8 @@ struct ArrayRep {
         Uint32 capacity = capacityFor(n);
         checkCapacity(capacity);
         Uint64 bytes = sizeof(ArrayRep<T>) + Uint64(capacity) * sizeof(T);
+        if (bytes > static_cast<Uint64>(PTRDIFF_MAX))
+            throw std::bad_alloc();  // more than the address space can hold
         void* memory = ::operator new(static_cast<std::size_t>(bytes));
         ArrayRep* rep = static_cast<ArrayRep*>(memory);
         rep->count = n;
