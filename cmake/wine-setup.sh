@@ -14,15 +14,23 @@ exec </dev/null >/dev/null 2>&1
 
 case "$action" in
 start)
-  if [ ! -f "$WINEPREFIX/.qln-ready" ]; then
+  # The stamp names the prefix layout; a prefix of another layout is made anew.
+  stamp=2
+  if [ "$(cat "$WINEPREFIX/.qln-ready" 2>/dev/null)" != "$stamp" ]; then
+    wineserver -k || true
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX" || exit 1
     wineboot -i || exit 1
     wineserver -w
     # wine picks a reg.exe of the current folder first: run from the prefix.
     (cd "$WINEPREFIX" && wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f) || exit 1
+    # A crashing program ends at once instead of waiting in winedbg.
+    for view in 32 64; do
+      (cd "$WINEPREFIX" && wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+        /v Debugger /d '' /f /reg:$view) || exit 1
+    done
     wineserver -w
-    touch "$WINEPREFIX/.qln-ready"
+    echo "$stamp" > "$WINEPREFIX/.qln-ready"
   fi
   wineserver -p || true
   # Start the prefix's services now, from here: processes started on demand
