@@ -192,7 +192,7 @@ bool WindowsDevice::getRegistryProperty(Uint32 property, Uint32& dataType,
         return false;
     dataType = type;
     // Keep exactly what the system wrote.
-    if (returned < data.getLength())
+    if (returned != 0 && returned < data.getLength())
         data.resize(returned, false);
     return true;
 }

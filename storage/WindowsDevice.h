@@ -89,7 +89,7 @@ public:
     static qln::Uint32 busTypeFromEnumerator(const qln::String& enumeratorName);
 
     // The largest registry property code (SPDRP_MAXIMUM_PROPERTY of the SDK).
-    static const qln::Uint32 MAXIMUM_PROPERTY = 37;
+    static constexpr qln::Uint32 MAXIMUM_PROPERTY = 37;
 
 private:
     void readInstanceId();

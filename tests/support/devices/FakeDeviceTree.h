@@ -5,7 +5,7 @@
 // CM_Get_DevNode_Status and the device-id lists, and no enumerator-name
 // property. While a FakeDeviceTree lives, these imports of one module (the
 // test program by default) answer from the nodes added here; every call for
-// another id or node goes to the system.
+// another id or node goes to the system. One tree at a time.
 #pragma once
 
 #include <map>
@@ -74,7 +74,7 @@ struct FakeCallLog {
 class FakeDeviceTree {
 public:
     // The node numbers of the tree lie in this range, far above the system's.
-    static const DEVINST FIRST_NODE = 0x51E00001;
+    static constexpr DEVINST FIRST_NODE = 0x51E00001;
 
     explicit FakeDeviceTree(HMODULE module = GetModuleHandleW(nullptr));
     ~FakeDeviceTree();

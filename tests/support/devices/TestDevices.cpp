@@ -162,6 +162,7 @@ std::wstring TestDevices::addInterface(const std::wstring& instanceId, const GUI
         SP_DEVICE_INTERFACE_DETAIL_DATA_W* detail =
             reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(detailBuffer);
         detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+        // The last unit stays 0, so the path is always terminated.
         if (SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, detail, sizeof(detailBuffer) - 2,
                                              nullptr, nullptr))
             path = detail->DevicePath;
