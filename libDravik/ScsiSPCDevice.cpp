@@ -1,0 +1,515 @@
+#include "ScsiSPCDevice.h"
+
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "qln/Format.h"
+#include "qln/Log.h"
+
+namespace scsi {
+
+namespace {
+
+qln::Logger* s_logger = nullptr;
+const char* const kChannel = "libDravik.ScsiSPCDevice";
+
+const std::uint8_t kInquiry = 0x12;
+const std::uint8_t kTestUnitReady = 0x00;
+const std::uint8_t kRequestSense = 0x03;
+const std::uint8_t kLogSense = 0x4D;
+const std::uint8_t kModeSense6 = 0x1A;
+const std::uint8_t kModeSense10 = 0x5A;
+const std::uint8_t kModeSelect6 = 0x15;
+const std::uint8_t kModeSelect10 = 0x55;
+const std::uint8_t kPreventAllowMediumRemoval = 0x1E;
+const std::uint8_t kReportLuns = 0xA0;
+const std::uint8_t kMaintenanceIn = 0xA3;
+const std::uint8_t kReportSupportedOpCodes = 0x0C;  // service action of MAINTENANCE IN
+const std::uint8_t kSendDiagnostic = 0x1D;
+const std::uint8_t kSecurityProtocolIn = 0xA2;
+
+// Standard INQUIRY: the first, short request and the length every device
+// must be able to return.
+const std::uint16_t kInquiryProbeLength = 6;
+const std::uint16_t kInquiryDefaultLength = 36;
+
+const std::uint32_t kOpCodeListArea = 8196;  // 4-byte header and 8192 bytes of descriptors
+const std::uint32_t kOpCodeListMax = kOpCodeListArea - 4;
+const unsigned int kOpCodeQueryTimeoutMs = 5000;
+
+void putBE16(std::uint8_t* at, std::uint32_t value) {
+    at[0] = static_cast<std::uint8_t>(value >> 8);
+    at[1] = static_cast<std::uint8_t>(value);
+}
+
+void putBE32(std::uint8_t* at, std::uint32_t value) {
+    at[0] = static_cast<std::uint8_t>(value >> 24);
+    at[1] = static_cast<std::uint8_t>(value >> 16);
+    at[2] = static_cast<std::uint8_t>(value >> 8);
+    at[3] = static_cast<std::uint8_t>(value);
+}
+
+std::uint32_t getBE16(const std::uint8_t* at) {
+    return (std::uint32_t(at[0]) << 8) | at[1];
+}
+
+std::uint32_t getBE32(const std::uint8_t* at) {
+    return (std::uint32_t(at[0]) << 24) | (std::uint32_t(at[1]) << 16) | (std::uint32_t(at[2]) << 8) |
+           at[3];
+}
+
+std::uint32_t smallest(std::uint32_t a, std::uint32_t b) {
+    return a < b ? a : b;
+}
+
+qln::String decimal(unsigned int value) {
+    return qln::QLNValue(value).toString(qln::QLNValue::nilValue);
+}
+
+}  // namespace
+
+// --- construction, copying, destruction -------------------------------------
+
+ScsiSPCDevice::ScsiSPCDevice(const qln::SharedFileHandle& fileHandle)
+    : ScsiDevice(fileHandle), cachedInquiry(), modePages() {
+    clearCachedInfo();
+}
+
+ScsiSPCDevice::ScsiSPCDevice(AccessorTransfer accessor)
+    : ScsiDevice(std::move(accessor)), cachedInquiry(), modePages() {
+    clearCachedInfo();
+}
+
+ScsiSPCDevice::ScsiSPCDevice(const ScsiDevice& device)
+    : ScsiDevice(device), cachedInquiry(), modePages() {
+    clearCachedInfo();
+}
+
+ScsiSPCDevice::ScsiSPCDevice(const ScsiSPCDevice& other)
+    : ScsiDevice(other),
+      cachedInquiry(std::move(other.cachedInquiry)),
+      modePages(other.modePages),
+      cacheFlags(other.cacheFlags) {
+    copyPageSets(other);
+}
+
+ScsiSPCDevice::ScsiSPCDevice(ScsiSPCDevice&& other)
+    : ScsiDevice(other), cachedInquiry(std::move(other.cachedInquiry)), modePages(),
+      cacheFlags(other.cacheFlags) {
+    copyPageSets(other);
+    modePages.swap(other.modePages);
+}
+
+ScsiSPCDevice& ScsiSPCDevice::operator=(const ScsiSPCDevice& other) {
+    ScsiDevice::operator=(other);
+    if (&other != this) {
+        cachedInquiry.reset();
+        cachedInquiry = std::move(other.cachedInquiry);
+    }
+    copyPageSets(other);
+    if (&other != this) {
+        modePages.clear();
+        modePages = other.modePages;
+    }
+    cacheFlags = other.cacheFlags;
+    return *this;
+}
+
+ScsiSPCDevice& ScsiSPCDevice::operator=(ScsiSPCDevice&& other) {
+    ScsiDevice::operator=(other);
+    if (&other != this) {
+        cachedInquiry.reset();
+        cachedInquiry = std::move(other.cachedInquiry);
+    }
+    copyPageSets(other);
+    if (&other != this) {
+        modePages.clear();
+        modePages.swap(other.modePages);
+    }
+    cacheFlags = other.cacheFlags;
+    return *this;
+}
+
+ScsiSPCDevice::~ScsiSPCDevice() {
+    modePages.clear();
+    cachedInquiry.reset();
+}
+
+void ScsiSPCDevice::copyPageSets(const ScsiSPCDevice& other) {
+    if (&other == this)
+        return;
+    std::memcpy(logPages, other.logPages, sizeof(logPages));
+    std::memcpy(vpdPages, other.vpdPages, sizeof(vpdPages));
+}
+
+void ScsiSPCDevice::clearCachedInfo() {
+    std::memset(logPages, 0, sizeof(logPages));
+    std::memset(vpdPages, 0, sizeof(vpdPages));
+    modePages.clear();
+    cacheFlags = 0;
+}
+
+_SPC_PERIPHERAL_DEVICE_TYPES ScsiSPCDevice::cachedPeripheralDeviceType() const {
+    const scsi_inquiry_t* data = cachedInquiry.get();
+    if (data == nullptr)
+        return SPC_UNKNOWN_DEVICE_TYPE;
+    return static_cast<_SPC_PERIPHERAL_DEVICE_TYPES>(data->peripheral & 0x1F);
+}
+
+std::uint32_t ScsiSPCDevice::bytesArrived(std::uint32_t requested) const {
+    const cmd_result_info& result = resultData.result;
+    if (result.code != CMD_RESULT_UNDERRUN)
+        return requested;
+    return result.detail <= requested ? requested - result.detail : 0;
+}
+
+// --- INQUIRY ----------------------------------------------------------------
+
+bool ScsiSPCDevice::inquiry(std::uint8_t pageCode, void* buffer, std::uint16_t length, bool evpd) {
+    std::uint8_t cdb[6] = {kInquiry, static_cast<std::uint8_t>(evpd ? 0x01 : 0x00), pageCode, 0, 0, 0};
+    putBE16(cdb + 3, length);
+    std::uint8_t* answer = static_cast<std::uint8_t*>(buffer);
+
+    std::uint32_t arrived = length;
+    if (!send_scsi_cmd(cdb, sizeof(cdb), buffer, length, DXFER_FROM_DEVICE, 0)) {
+        // A device that returns its whole VPD page although more was asked
+        // for: the page length tells how much there was.
+        cmd_result_info& result = resultData.result;
+        if (!evpd || length <= 4 || result.code != CMD_RESULT_UNDERRUN)
+            return false;
+        const std::uint32_t pageBytes = answer[3] + 4u;
+        if (pageBytes > length || result.detail != length - pageBytes)
+            return false;
+        QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
+                "197 " + qln::SprintfFormat("Device reported residual data of %u bytes, but the entire "
+                                            "INQUIRY data (%lu) bytes was returned",
+                                            static_cast<unsigned int>(result.detail),
+                                            static_cast<unsigned long>(pageBytes))
+                             .toString());
+        result.code = CMD_RESULT_OK;
+        result.detail = 0;
+        arrived = pageBytes;
+    }
+
+    // The page code of the answer can only be checked when it arrived.
+    if (evpd && arrived >= 2 && answer[1] != pageCode) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
+                "205 " + qln::SprintfFormat("The inquiry cmd completed successfully, but the req VPD "
+                                            "pagecode (%Xh) does not match the returned VPD pagecode "
+                                            "in the CDB (%Xh)",
+                                            static_cast<unsigned int>(pageCode),
+                                            static_cast<unsigned int>(answer[1]))
+                             .toString());
+        resultData.result.code = CMD_RESULT_VPD_MISMATCH;
+        resultData.result.detail = 0;
+        return false;
+    }
+    return true;
+}
+
+bool ScsiSPCDevice::inquiry(scsi_inquiry_t* data, bool useCache) {
+    if (!useCache || !cachedInquiry.isValid()) {
+        cachedInquiry.reset();
+
+        std::uint8_t work[INQUIRY_DATA_SIZE];
+        std::memset(work, 0, sizeof(work));
+        if (!inquiry(0, work, kInquiryProbeLength, false)) {
+            QLN_LOG(s_logger, kChannel, qln::LOG_INFO,
+                    "130 " + "initial inquiry w/min alloc bytes (" + decimal(5) +
+                        ") failed, try default data return size instead (" +
+                        decimal(kInquiryDefaultLength) + ")");
+            std::memset(work, 0, sizeof(work));
+            if (!inquiry(0, work, kInquiryDefaultLength, false))
+                return false;
+        }
+
+        const std::uint32_t additional = work[4];
+        if (additional == 0)
+            return false;
+
+        std::uint32_t request = additional + 5;
+        if (request < kInquiryDefaultLength)
+            request = kInquiryDefaultLength;
+        bool raised = false;
+        if (request % 2 != 0) {
+            ++request;
+            raised = true;
+        }
+        if (request > INQUIRY_DATA_SIZE) {
+            QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
+                    "150 " + "More inquiry data than capable of handling with this method");
+            request = INQUIRY_DATA_SIZE;
+        }
+
+        if (!inquiry(0, work, static_cast<std::uint16_t>(request), false)) {
+            const std::int32_t code = resultData.result.code;
+            const std::uint32_t detail = resultData.result.detail;
+            const bool shortAnswer = code == CMD_RESULT_UNDERRUN;
+            if (raised && shortAnswer && detail == 1) {
+                QLN_LOG(s_logger, kChannel, qln::LOG_INFO,
+                        "156 " + "INQUIRY command was truncated when padded to a WORD boundary.");
+            } else if (shortAnswer && ((detail == 1 && !raised) || (detail == 2 && raised))) {
+                QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
+                        "159 " + "The additional length field was off-by-one, allowing the inquiry "
+                                 "command to return successfully");
+            } else {
+                // Only a short answer says how many bytes came; a failed
+                // transport or a rejected command leaves nothing to accept.
+                const std::uint32_t got = shortAnswer && detail <= request ? request - detail : 0;
+                const bool minimal = got >= 96 || (got >= 58 && got <= 74 && got % 2 == 0);
+                if (!shortAnswer || !minimal) {
+                    QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
+                            "168 " + qln::SprintfFormat("INQUIRY command was not successful when "
+                                                        "requesting %u bytes",
+                                                        static_cast<unsigned int>(request))
+                                         .toString());
+                    return false;
+                }
+                work[4] = static_cast<std::uint8_t>(got - 5);
+                QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
+                        "165 " + qln::SprintfFormat("The return inquiry result is minimally correct, "
+                                                    "allowing the inquiry command to return "
+                                                    "successfully with the Additional length "
+                                                    "modified to %u",
+                                                    static_cast<unsigned int>(work[4]))
+                                     .toString());
+            }
+        }
+
+        // The cached data never claim more bytes than came from the device.
+        const std::uint32_t held = bytesArrived(request);
+        if (held >= 5 && work[4] + 5u > held)
+            work[4] = static_cast<std::uint8_t>(held - 5);
+
+        scsi_inquiry_t* block = new scsi_inquiry_t;
+        std::memcpy(block, work, sizeof(work));
+        cachedInquiry = InquiryHolder(block);
+    }
+
+    if (cachedInquiry.isValid() && data != nullptr)
+        std::memcpy(data, cachedInquiry.get(), sizeof(scsi_inquiry_t));
+    return cachedInquiry.isValid();
+}
+
+qln::String ScsiSPCDevice::getVendorId() {
+    scsi_inquiry_t data;
+    if (!inquiry(&data, true) || data.additionalLength < 5)
+        return qln::String();
+    return qln::String(data.vendorId, sizeof(data.vendorId));
+}
+
+qln::String ScsiSPCDevice::getProductId() {
+    scsi_inquiry_t data;
+    if (!inquiry(&data, true) || data.additionalLength < 13)
+        return qln::String();
+    return qln::String(data.productId, sizeof(data.productId));
+}
+
+qln::String ScsiSPCDevice::getProductRevision() {
+    scsi_inquiry_t data;
+    if (!inquiry(&data, true) || data.additionalLength < 29)
+        return qln::String();
+    return qln::String(data.productRevision, smallest(4, data.additionalLength - 27u));
+}
+
+qln::String ScsiSPCDevice::getVendorName() {
+    scsi_inquiry_t data;
+    if (!inquiry(&data, true) || data.additionalLength < 5)
+        return qln::String();
+    return qln::String(xlateVendorID(data.vendorId));
+}
+
+// --- primary commands -------------------------------------------------------
+
+bool ScsiSPCDevice::testUnitReady() {
+    std::uint8_t cdb[6] = {kTestUnitReady, 0, 0, 0, 0, 0};
+    return send_scsi_cmd(cdb, sizeof(cdb), nullptr, 0, DXFER_NONE, 0);
+}
+
+bool ScsiSPCDevice::requestSense(void* senseData) {
+    std::memset(senseData, 0, SENSE_BUFFER_SIZE);
+    std::uint8_t cdb[6] = {kRequestSense, 0, 0, 0, SENSE_BUFFER_SIZE, 0};
+    if (send_scsi_cmd(cdb, sizeof(cdb), senseData, SENSE_BUFFER_SIZE, DXFER_FROM_DEVICE, 0))
+        return true;
+    return resultData.result.code == CMD_RESULT_UNDERRUN;
+}
+
+bool ScsiSPCDevice::logSense(std::uint8_t pageCode, void* buffer, std::uint16_t length,
+                             std::uint16_t parameterPointer, std::uint8_t subpageCode) {
+    if (length != 0)
+        std::memset(buffer, 0, length);
+    // PC 01b: cumulative values.
+    std::uint8_t cdb[10] = {kLogSense, 0, static_cast<std::uint8_t>(pageCode | 0x40), subpageCode, 0,
+                            0, 0, 0, 0, 0};
+    putBE16(cdb + 5, parameterPointer);
+    putBE16(cdb + 7, length);
+    return send_scsi_cmd(cdb, sizeof(cdb), buffer, length, DXFER_FROM_DEVICE, 0);
+}
+
+bool ScsiSPCDevice::modeSense(bool tenByte, std::uint8_t pageCode, void* buffer, std::uint32_t length,
+                              std::uint8_t subpageCode, std::uint8_t* total6, std::uint16_t* total10) {
+    const std::uint32_t headerSize = tenByte ? 8 : 4;
+    const unsigned int cdbLen = tenByte ? 10 : 6;
+    // DBD set, PC 00b: current values.
+    std::uint8_t cdb[10] = {tenByte ? kModeSense10 : kModeSense6, 0x08,
+                            static_cast<std::uint8_t>(pageCode & 0x3F), subpageCode, 0, 0, 0, 0, 0, 0};
+    // The allocation length field holds one byte (6) or two (10); a longer
+    // area asks for as much as the field can hold.
+    const std::uint32_t fieldMax = tenByte ? 0xFFFF : 0xFF;
+    auto setAllocation = [&](std::uint32_t n) {
+        const std::uint32_t value = smallest(n, fieldMax);
+        if (tenByte)
+            putBE16(cdb + 7, value);
+        else
+            cdb[4] = static_cast<std::uint8_t>(value);
+    };
+
+    std::uint8_t header[8] = {0};
+    setAllocation(headerSize);
+    if (!send_scsi_cmd(cdb, cdbLen, header, headerSize, DXFER_FROM_DEVICE, 0))
+        return false;
+
+    const std::uint32_t modeDataLength = tenByte ? getBE16(header) : header[0];
+    if (tenByte && total10 != nullptr)
+        *total10 = static_cast<std::uint16_t>(modeDataLength);
+    if (!tenByte && total6 != nullptr)
+        *total6 = static_cast<std::uint8_t>(modeDataLength);
+
+    const std::uint32_t areaSize = modeDataLength + headerSize;
+    std::vector<std::uint8_t> area(areaSize, 0);
+    setAllocation(areaSize);
+    if (!send_scsi_cmd(cdb, cdbLen, area.data(), areaSize, DXFER_FROM_DEVICE, 0) &&
+        resultData.result.code != CMD_RESULT_UNDERRUN)
+        return false;
+    const std::uint32_t arrived = bytesArrived(areaSize);
+
+    if (arrived >= (tenByte ? 2u : 1u)) {
+        const std::uint32_t answered = tenByte ? getBE16(area.data()) : area[0];
+        if (tenByte ? answered > areaSize : answered + 1 > areaSize) {
+            QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
+                    (tenByte ? "328 " : "286 ") +
+                        (tenByte ? "ScsiSPCDevice::modeSense10: the buffer size ("
+                                 : "ScsiSPCDevice::modeSense6: the buffer size (") +
+                        static_cast<unsigned int>(length) + ") is smaller than the total returned bytes (" +
+                        static_cast<unsigned int>(answered) + "), some info maybe be truncated");
+        }
+    }
+
+    // Page data after the header, no more than the caller's buffer, the
+    // length the header reported and what the device returned.
+    const std::uint32_t pageBytes = arrived > headerSize ? arrived - headerSize : 0;
+    const std::uint32_t copied = smallest(smallest(length, modeDataLength), pageBytes);
+    if (copied != 0)
+        std::memcpy(buffer, area.data() + headerSize, copied);
+    return true;
+}
+
+bool ScsiSPCDevice::modeSense6(std::uint8_t pageCode, void* buffer, std::uint8_t length,
+                               std::uint8_t subpageCode, std::uint8_t* total) {
+    return modeSense(false, pageCode, buffer, length, subpageCode, total, nullptr);
+}
+
+bool ScsiSPCDevice::modeSense10(std::uint8_t pageCode, void* buffer, std::uint16_t length,
+                                std::uint8_t subpageCode, std::uint16_t* total) {
+    return modeSense(true, pageCode, buffer, length, subpageCode, nullptr, total);
+}
+
+bool ScsiSPCDevice::modeSelect6(void* buffer, std::uint8_t length, bool pf, bool sp) {
+    std::uint8_t cdb[6] = {kModeSelect6, static_cast<std::uint8_t>((pf ? 0x10 : 0) | (sp ? 0x01 : 0)), 0,
+                           0, length, 0};
+    return send_scsi_cmd(cdb, sizeof(cdb), buffer, length, DXFER_TO_DEVICE, 0);
+}
+
+bool ScsiSPCDevice::modeSelect10(void* buffer, std::uint16_t length, bool pf, bool sp) {
+    std::uint8_t cdb[10] = {kModeSelect10, static_cast<std::uint8_t>((pf ? 0x10 : 0) | (sp ? 0x01 : 0)),
+                            0, 0, 0, 0, 0, 0, 0, 0};
+    putBE16(cdb + 7, length);
+    return send_scsi_cmd(cdb, sizeof(cdb), buffer, length, DXFER_TO_DEVICE, 0);
+}
+
+bool ScsiSPCDevice::preventAllowMediumRemoval(_SPC_MEDIUM_REMOVAL_MODES mode) {
+    std::uint8_t cdb[6] = {kPreventAllowMediumRemoval, 0, 0, 0, static_cast<std::uint8_t>(mode & 3), 0};
+    return send_scsi_cmd(cdb, sizeof(cdb), nullptr, 0, DXFER_NONE, 0);
+}
+
+bool ScsiSPCDevice::reportLUNS(spc_report_luns_data* data, std::uint32_t length,
+                               _SPC_REPORT_LUNS_SELECT select) {
+    std::uint8_t cdb[12] = {kReportLuns, 0, static_cast<std::uint8_t>(select), 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    putBE32(cdb + 6, length);
+    return send_scsi_cmd(cdb, sizeof(cdb), data, length, DXFER_FROM_DEVICE, 0);
+}
+
+bool ScsiSPCDevice::reportSupportedOpCodes(std::uint8_t, std::uint8_t requestedOpCode,
+                                           qln::Array<spc_supported_opcode_descriptor>& descriptors) {
+    // Reporting options 000b: every command the device supports.
+    std::uint8_t cdb[12] = {kMaintenanceIn, kReportSupportedOpCodes, 0x00, requestedOpCode, 0, 0,
+                            0, 0, 0, 0, 0, 0};
+    putBE32(cdb + 6, kOpCodeListArea);
+    std::vector<std::uint8_t> area(kOpCodeListArea, 0);
+    if (!send_scsi_cmd(cdb, sizeof(cdb), area.data(), kOpCodeListArea, DXFER_FROM_DEVICE, 0))
+        return false;
+
+    descriptors = qln::Array<spc_supported_opcode_descriptor>();
+    const std::uint32_t arrived = bytesArrived(kOpCodeListArea);
+    std::uint32_t listBytes = smallest(getBE32(area.data()), kOpCodeListMax);
+    listBytes = smallest(listBytes, arrived > 4 ? arrived - 4 : 0);
+    for (std::uint32_t offset = 0; offset + 8 <= listBytes; offset += 8) {
+        spc_supported_opcode_descriptor descriptor;
+        std::memcpy(&descriptor, area.data() + 4 + offset, sizeof(descriptor));
+        descriptors.append(descriptor);
+    }
+    return true;
+}
+
+bool ScsiSPCDevice::isOpCodeAndServiceActionSupported(std::uint8_t opCode, std::uint16_t serviceAction,
+                                                      bool& supported) {
+    // Reporting options 010b: one command, by operation code and service action.
+    std::uint8_t cdb[12] = {kMaintenanceIn, kReportSupportedOpCodes, 0x02, opCode, 0, 0, 0, 0, 0, 0, 0, 0};
+    putBE16(cdb + 4, serviceAction);
+    putBE32(cdb + 6, 4);
+    std::uint8_t answer[4] = {0, 0, 0, 0};
+    if (!send_scsi_cmd(cdb, sizeof(cdb), answer, sizeof(answer), DXFER_FROM_DEVICE,
+                       kOpCodeQueryTimeoutMs))
+        return false;
+    // SUPPORT 011b: supported as the standard defines it.
+    supported = (answer[1] & 0x07) == 0x03;
+    return true;
+}
+
+bool ScsiSPCDevice::sendDiagnostic(_SPC_DIAGNOSTIC_TYPES selfTestCode, bool devOffL, bool unitOffL,
+                                   void* parameterList, std::uint16_t parameterListLength,
+                                   std::uint32_t timeoutMs) {
+    const unsigned int code = static_cast<unsigned int>(selfTestCode) & 0x07;
+    std::uint8_t flags = static_cast<std::uint8_t>((code << 5) | (devOffL ? 0x02 : 0) | (unitOffL ? 0x01 : 0));
+    if (code == 0)
+        flags |= 0x04;  // SELFTEST: the default self-test
+    std::uint8_t cdb[6] = {kSendDiagnostic, flags, 0, 0, 0, 0};
+    if (parameterList != nullptr) {
+        putBE16(cdb + 3, parameterListLength);
+        return send_scsi_cmd(cdb, sizeof(cdb), parameterList, parameterListLength, DXFER_TO_DEVICE,
+                             timeoutMs);
+    }
+    return send_scsi_cmd(cdb, sizeof(cdb), nullptr, 0, DXFER_NONE, timeoutMs);
+}
+
+bool ScsiSPCDevice::securityProtocolIn(std::uint8_t securityProtocol, std::uint16_t protocolSpecific,
+                                       qln::Buffer<unsigned char>& buffer, bool inc512) {
+    const std::uint32_t bytes = static_cast<std::uint32_t>(buffer.getLength());
+    std::uint32_t allocation = bytes;
+    if (inc512) {
+        if (bytes == 0 || bytes % 512 != 0) {
+            QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
+                    "666 " + "command flag INC_512 set to true, but buffer size is not a multiple of 512");
+            return false;
+        }
+        allocation = bytes / 512;
+    }
+    std::uint8_t cdb[12] = {kSecurityProtocolIn, securityProtocol, 0, 0,
+                            static_cast<std::uint8_t>(inc512 ? 0x80 : 0x00), 0, 0, 0, 0, 0, 0, 0};
+    putBE16(cdb + 2, protocolSpecific);
+    putBE32(cdb + 6, allocation);
+    return send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), bytes, DXFER_FROM_DEVICE, 0);
+}
+
+}  // namespace scsi
