@@ -1,0 +1,104 @@
+// Fixture of the primary-command device tests: a model device reached by the
+// road of the test parameter, a device probe on it and the log capture.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "LogCapture.h"
+#include "ModelRoads.h"
+#include "ModelScsiDevice.h"
+#include "SpcDeviceProbe.h"
+
+namespace scsi {
+namespace test {
+
+inline Road roadOf(Road road) {
+    return road;
+}
+template <class T>
+Road roadOf(const std::tuple<Road, T>& param) {
+    return std::get<0>(param);
+}
+
+const wchar_t* const kSpcChannel = L"libDravik.ScsiSPCDevice";
+
+// Standard INQUIRY data of `size` bytes (n + 5 unless told) with ADDITIONAL
+// LENGTH n: a disk of vendor "QUILLON ", product "MODEL DISK 0001 ",
+// revision "1.23", and no zero byte after the revision.
+inline Bytes standardData(std::uint8_t n, std::size_t size = 0) {
+    Bytes data(size ? size : n + 5u);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(0x80 | (i & 0x7F));
+    const char ids[] = "QUILLON MODEL DISK 0001 1.23";
+    for (std::size_t i = 0; i < 28 && 8 + i < data.size(); ++i)
+        data[8 + i] = static_cast<std::uint8_t>(ids[i]);
+    const std::uint8_t head[5] = {0x00, 0x00, 0x06, 0x02, n};
+    for (std::size_t i = 0; i < 5 && i < data.size(); ++i)
+        data[i] = head[i];
+    return data;
+}
+
+template <class Param>
+class SpcRoadTest : public qln::test::LogCaptureTest, public ::testing::WithParamInterface<Param> {
+protected:
+    SpcRoadTest() : model(std::make_shared<ModelScsiDevice>()) {}
+
+    void SetUp() override {
+        road.reset(new ModelRoad(roadOf(this->GetParam()), model));
+        ASSERT_TRUE(road->ready());
+        device = road->template make<SpcDeviceProbe>();
+    }
+
+    // Texts of the device's own messages, in order.
+    std::vector<std::wstring> spcMessages() const {
+        std::vector<std::wstring> texts;
+        for (const qln::test::LogEntry& e : log.entries())
+            if (e.channel == kSpcChannel)
+                texts.push_back(e.text);
+        return texts;
+    }
+    // Level of the device's message that starts with `prefix`; 0 when none.
+    int levelOf(const std::wstring& prefix) const {
+        std::vector<qln::test::LogEntry> found = log.withPrefix(prefix, kSpcChannel);
+        return found.empty() ? 0 : found[0].level;
+    }
+    std::vector<std::uint32_t> dataLengths() const {
+        std::vector<std::uint32_t> lengths;
+        for (const ModelCommand& c : model->commands())
+            lengths.push_back(c.dataLen);
+        return lengths;
+    }
+
+    ModelDevicePtr model;
+    std::unique_ptr<ModelRoad> road;
+    std::unique_ptr<SpcDeviceProbe> device;
+};
+
+typedef SpcRoadTest<Road> SpcTest;
+
+inline std::string paramName(Road road) {
+    return roadName(road);
+}
+template <class T>
+std::string paramName(const std::tuple<Road, T>& param) {
+    return std::string(roadName(std::get<0>(param))) + "_" + std::get<1>(param).name;
+}
+
+struct ParamNamer {
+    template <class P>
+    std::string operator()(const ::testing::TestParamInfo<P>& info) const {
+        return paramName(info.param);
+    }
+};
+
+#define SPC_BOTH_ROADS ::testing::Values(::scsi::test::Road::TestAccessor, ::scsi::test::Road::PassThrough)
+
+}  // namespace test
+}  // namespace scsi
