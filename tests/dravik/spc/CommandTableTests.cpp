@@ -119,7 +119,7 @@ std::vector<CommandCase> commandCases() {
 
 class CommandTableTest : public SpcRoadTest<std::tuple<Road, CommandCase>> {};
 
-TEST_P(CommandTableTest, SendsTheCommandAsSpecifiedByTheStandard) {
+TEST_P(CommandTableTest, SendsItsBlockDirectionLengthAndTimeout) {
     const CommandCase& c = std::get<1>(GetParam());
     device->setDefaultTimeoutMs(kDefaultMs);
     model->on(ModelAnswer::good({}, c.answer.empty() ? Bytes(c.dataLen, 0) : c.answer));
