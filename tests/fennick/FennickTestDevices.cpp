@@ -12,23 +12,23 @@ const GUID ENDS_AT_SECOND_INTERFACE = {0x51E0F002, 0x7A11, 0x4C3D, {0x9E, 0x21, 
 
 namespace {
 
-struct InterfaceSpec {
+struct InterfacePlan {
     const GUID* interfaceClass;
     bool linked;
 };
 
-struct DeviceSpec {
+struct DevicePlan {
     const wchar_t* relativeId;
     const GUID* setupClass;
     const wchar_t* description;
     const wchar_t* friendlyName;
     const wchar_t* enumerator;
-    std::vector<InterfaceSpec> interfaces;
+    std::vector<InterfacePlan> interfaces;
 };
 
-const std::vector<DeviceSpec>& specs() {
+const std::vector<DevicePlan>& plans() {
     using namespace libFennick;
-    static const std::vector<DeviceSpec> table = {
+    static const std::vector<DevicePlan> table = {
         {L"DISK\\USB_A", &DEVCLASS_DISKDRIVE, L"Disk drive", L"Fennick USB disk", L"USBSTOR",
          {{&DEVINTERFACE_DISK, true}}},
         {L"DISK\\USB_B", &DEVCLASS_DISKDRIVE, L"Disk drive", L"Fennick hidden USB disk",
@@ -72,12 +72,12 @@ public:
     void SetUp() override {
         devices_.reset(new qln::test::TestDevices());
         made_.clear();
-        for (const DeviceSpec& spec : specs()) {
+        for (const DevicePlan& plan : plans()) {
             MadeDevice made;
-            made.id = devices_->addDevice(spec.relativeId, *spec.setupClass, spec.description,
-                                          spec.friendlyName);
+            made.id = devices_->addDevice(plan.relativeId, *plan.setupClass, plan.description,
+                                          plan.friendlyName);
             ASSERT_FALSE(made.id.empty()) << "cannot create a test device";
-            for (const InterfaceSpec& iface : spec.interfaces) {
+            for (const InterfacePlan& iface : plan.interfaces) {
                 std::wstring path = devices_->addInterface(made.id, *iface.interfaceClass,
                                                            iface.linked);
                 ASSERT_FALSE(path.empty()) << "cannot create a test interface";
@@ -122,7 +122,7 @@ const std::wstring& interfacePath(TestDevice device, const GUID& interfaceClass)
     return s_none;
 }
 
-const wchar_t* enumeratorOf(TestDevice device) { return specs()[device].enumerator; }
+const wchar_t* enumeratorOf(TestDevice device) { return plans()[device].enumerator; }
 
 void FennickTest::SetUp() {
     ASSERT_TRUE(tree.applied()) << "the program does not import the faked functions";

@@ -51,7 +51,7 @@ const SenseCase kCases[] = {
     {0x02, true, 5, 0x00, 0x00, true, false, ""},
     {0x00, true, 0x0C, 0xAB, 0xCD, false, false, "(SK:0ch ASC:abh ASCQ:cdh)"},
 
-    // Codes are asked for: lower-case hexadecimal, and the not-in-specification
+    // Codes are asked for: lower-case hexadecimal, and the unassigned-code
     // text stays plain because the codes follow.
     {0x02, true, 5, 0x24, 0x7E, true, true,
      "Check Condition: Illegal Request - Not in Specification (SK:05h ASC:24h ASCQ:7eh)"},
