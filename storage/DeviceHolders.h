@@ -31,8 +31,21 @@ typedef qln::SharedResource<DeviceInfoSetStorage, 1> SharedDeviceInfoSet;
 // An open drive or volume handle.
 typedef qln::SharedResource<qln::FileHandleStorage, 0> SharedDeviceHandle;
 
-// A drive's own device.
-typedef qln::SharedResource<qln::PointerStorage<WindowsDevice, 0, 3>, 0> SharedWindowsDevice;
+// A drive's own device. Besides the shared-holder operations it can be reset
+// to another device.
+class SharedWindowsDevice
+    : public qln::SharedResource<qln::PointerStorage<WindowsDevice, 0, 3>, 0> {
+    typedef qln::SharedResource<qln::PointerStorage<WindowsDevice, 0, 3>, 0> Base;
+
+public:
+    SharedWindowsDevice() {}
+    explicit SharedWindowsDevice(WindowsDevice* device) : Base(device) {}
+
+    // Releases the current device (the last holder destroys it), then holds
+    // `device` with a manager of its own. Resetting to the device already
+    // held changes nothing.
+    void reset(WindowsDevice* device);
+};
 
 // A storage descriptor buffer.
 typedef qln::SharedResource<qln::PointerStorage<qln::Buffer<unsigned char>, 0, 3>, 0>

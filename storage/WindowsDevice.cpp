@@ -43,6 +43,14 @@ void DeviceInfoListDestroyer::destroy(HDEVINFO& set) {
     set = INVALID_HANDLE_VALUE;
 }
 
+void SharedWindowsDevice::reset(WindowsDevice* device) {
+    // Releasing first would destroy the very device about to be taken.
+    if (device != nullptr && device == get())
+        return;
+    release();
+    Base::operator=(Base(device));
+}
+
 WindowsDevice::WindowsDevice(const SharedDeviceInfoSet& set, const SP_DEVINFO_DATA& element)
     : deviceInfoSet(set),
       deviceInfoData(element),

@@ -296,6 +296,41 @@ TEST_F(FennickTest, TheSetIsDestroyedOnceWithItsLastDevice) {
     EXPECT_EQ(1, s_destroyed[set]);
 }
 
+// A drive's own device holder. Each device held below is a copy of a device
+// with a set of its own, so that set's use count tells whether the copy lives.
+TEST_F(FennickTest, TheDriveDeviceHolderResetsToAnotherDevice) {
+    const WindowsDevice tape(String(deviceId(TAPE_DRIVE).c_str()));
+    const WindowsDevice cdrom(String(deviceId(CDROM_DRIVE).c_str()));
+    ASSERT_TRUE(tape.getDeviceInfoSet().isValid());
+    ASSERT_TRUE(cdrom.getDeviceInfoSet().isValid());
+
+    libFennick::SharedWindowsDevice holder(new WindowsDevice(tape));
+    libFennick::SharedWindowsDevice other(holder);
+    EXPECT_EQ(2, holder.useCount());
+    EXPECT_EQ(2, tape.getDeviceInfoSet().useCount());
+
+    WindowsDevice* next = new WindowsDevice(cdrom);
+    holder.reset(next);
+    EXPECT_EQ(next, holder.get());
+    EXPECT_EQ(1, holder.useCount()) << "a manager of its own";
+    EXPECT_EQ(1, other.useCount());
+    EXPECT_EQ(2, tape.getDeviceInfoSet().useCount()) << "the other holder keeps the first device";
+    EXPECT_EQ(2, cdrom.getDeviceInfoSet().useCount());
+
+    holder.reset(next);  // the device already held stays
+    EXPECT_EQ(next, holder.get());
+    EXPECT_EQ(2, cdrom.getDeviceInfoSet().useCount());
+
+    other.release();
+    EXPECT_EQ(1, tape.getDeviceInfoSet().useCount()) << "destroyed with its last holder";
+    holder.reset(new WindowsDevice(tape));
+    EXPECT_EQ(1, cdrom.getDeviceInfoSet().useCount()) << "the sole holder's device goes at once";
+    EXPECT_EQ(2, tape.getDeviceInfoSet().useCount());
+    holder.release();
+    EXPECT_EQ(nullptr, holder.get());
+    EXPECT_EQ(1, tape.getDeviceInfoSet().useCount());
+}
+
 // ---------------------------------------------------------------------------
 // Parent and related ids
 
