@@ -198,6 +198,7 @@ TEST_F(PassThroughTest, ReadCopiesTheAnswerBack) {
         EXPECT_EQ(FakeDeviceIoControl::requestSizeFor(size), r.inSize);
         EXPECT_EQ(SCSI_IOCTL_DATA_IN, r.header.DataIn);
         EXPECT_EQ(size, r.header.DataTransferLength);
+        EXPECT_EQ(Bytes(size, 0xAA), r.dataSent);  // the caller's bytes go out whatever the direction
         EXPECT_EQ(std::vector<unsigned char>(answer.begin(), answer.end()), buffer);
         EXPECT_EQ(CMD_RESULT_OK, device.getLastResult().code);
     }
@@ -524,6 +525,14 @@ TEST_F(PassThroughTest, AddressComesFromTheAddressRequest) {
     scsi_idlun address = {};
     EXPECT_TRUE(device.getAddress(address));
     EXPECT_EQ(1, fake.addressRequests());
+    // The record goes out with its Length set and all else 0, as the only buffer.
+    const AddressRequest& asked = fake.lastAddressRequest();
+    EXPECT_FALSE(asked.input);
+    EXPECT_FALSE(asked.overlapped);
+    EXPECT_EQ(sizeof(SCSI_ADDRESS), asked.outSize);
+    EXPECT_EQ(sizeof(SCSI_ADDRESS), asked.record.Length);
+    EXPECT_EQ(0, asked.record.PortNumber | asked.record.PathId | asked.record.TargetId |
+                     asked.record.Lun);
     EXPECT_EQ(3, address.targetId);
     EXPECT_EQ(1, address.lun);
     EXPECT_EQ(2, address.pathId);
@@ -541,6 +550,40 @@ TEST_F(PassThroughTest, SystemTransportAnswers) {
     EXPECT_EQ(0, device.isEmulated());
     EXPECT_EQ(1048576u, device.getMaxXferSz());
     EXPECT_TRUE(fake.requests().empty());
+}
+
+// Reaches the protected operations of any transport, as a derived transport may.
+struct TransportPeek : ScsiDeviceAccessor {
+    static const char* name(const ScsiDeviceAccessor& a) { return (a.*&TransportPeek::vGetName)(); }
+    static int reset(ScsiDeviceAccessor& a) {
+        return (a.*&TransportPeek::doReset)(SCSI_RESET_DEVICE);
+    }
+};
+
+TEST_F(PassThroughTest, SystemTransportNameResetSerializationAndClone) {
+    ScsiDeviceAccessor* transport = device.transport();
+    ASSERT_NE(nullptr, transport);
+    EXPECT_STREQ("OS", TransportPeek::name(*transport));
+    EXPECT_EQ(-1, TransportPeek::reset(*transport));
+    qln::String text("kept");
+    EXPECT_FALSE(transport->serialize(text));
+    EXPECT_EQ(qln::String("kept"), text);
+    EXPECT_TRUE(fake.requests().empty());
+
+    // A clone is a system transport of its own on the same handle.
+    const int uses = handle.useCount();
+    ScsiDeviceAccessor* clone = transport->clone();
+    ASSERT_NE(nullptr, clone);
+    EXPECT_NE(transport, clone);
+    EXPECT_EQ(uses + 1, handle.useCount());
+    EXPECT_STREQ("OS", TransportPeek::name(*clone));
+    {
+        ScsiDevice onClone{AccessorTransfer(clone)};
+        model->on(ModelAnswer::good({0x00}));
+        EXPECT_TRUE(onClone.send_scsi_cmd(kTestUnitReady, 6, nullptr, 0, DXFER_NONE, 0));
+        EXPECT_EQ(1u, fake.requests().size());
+    }
+    EXPECT_EQ(uses, handle.useCount());
 }
 
 // --- one handle for all copies ----------------------------------------------

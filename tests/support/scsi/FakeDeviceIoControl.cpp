@@ -85,7 +85,7 @@ BOOL WINAPI FakeDeviceIoControl::fake(HANDLE handle, DWORD code, LPVOID in, DWOR
             if (code == IOCTL_SCSI_PASS_THROUGH || code == 0x4D004)
                 return self->passThrough(it->second, in, inSize, out, outSize, returned, overlapped);
             if (code == IOCTL_SCSI_GET_ADDRESS)
-                return self->address(it->second, in, inSize, out, outSize, returned);
+                return self->address(it->second, in, inSize, out, outSize, returned, overlapped);
             return refuse(ERROR_INVALID_FUNCTION);
         }
         DeviceIoControlFn real = self->patch_.originalAs<DeviceIoControlFn>();
@@ -149,8 +149,14 @@ BOOL FakeDeviceIoControl::passThrough(const ModelDevicePtr& model, LPVOID in, DW
 }
 
 BOOL FakeDeviceIoControl::address(const ModelDevicePtr& model, LPVOID in, DWORD inSize, LPVOID out,
-                                  DWORD outSize, LPDWORD returned) {
+                                  DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped) {
     ++addressRequests_;
+    lastAddress_ = AddressRequest();
+    lastAddress_.input = in != nullptr || inSize != 0;
+    lastAddress_.outSize = outSize;
+    lastAddress_.overlapped = overlapped != nullptr;
+    if (out != nullptr && outSize >= sizeof(SCSI_ADDRESS))
+        std::memcpy(&lastAddress_.record, out, sizeof(SCSI_ADDRESS));
     if (in != nullptr || inSize != 0 || out == nullptr || outSize < sizeof(SCSI_ADDRESS))
         return refuse(ERROR_INVALID_PARAMETER);
     if (!model->hasAddress)

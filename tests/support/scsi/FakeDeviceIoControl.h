@@ -33,6 +33,14 @@ struct PassThroughRequest {
     Bytes dataSent;                // DataTransferLength bytes of the data area, as sent
 };
 
+// One address request as it reached the fake.
+struct AddressRequest {
+    bool input = false;            // an input buffer or input length was passed
+    DWORD outSize = 0;
+    bool overlapped = false;
+    SCSI_ADDRESS record = {};      // the output record as the caller filled it
+};
+
 class FakeDeviceIoControl {
 public:
     // Patches the import of the named module (Dravik.dll unless told).
@@ -50,9 +58,11 @@ public:
     const std::vector<PassThroughRequest>& requests() const { return requests_; }
     const PassThroughRequest& lastRequest() const { return requests_.back(); }
     int addressRequests() const { return addressRequests_; }
+    const AddressRequest& lastAddressRequest() const { return lastAddress_; }
     void clear() {
         requests_.clear();
         addressRequests_ = 0;
+        lastAddress_ = AddressRequest();
     }
 
     // Size of the request buffer for dataLen bytes: header, 252 bytes of
@@ -70,13 +80,14 @@ private:
     BOOL passThrough(const ModelDevicePtr& model, LPVOID in, DWORD inSize, LPVOID out,
                      DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped);
     BOOL address(const ModelDevicePtr& model, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
-                 LPDWORD returned);
+                 LPDWORD returned, LPOVERLAPPED overlapped);
 
     static FakeDeviceIoControl* active_;
     qln::test::ImportPatch patch_;
     std::map<HANDLE, ModelDevicePtr> devices_;
     std::vector<PassThroughRequest> requests_;
     int addressRequests_;
+    AddressRequest lastAddress_;
     FakeDeviceIoControl* previous_;
 };
 

@@ -17,6 +17,8 @@ public:
     command_result_info& record() { return resultData; }
     unsigned int defaultTimeoutMs() const { return defaultTimeout; }
     void setDefaultTimeoutMs(unsigned int ms) { defaultTimeout = ms; }
+    // The transport the device holds (null when it holds none).
+    ScsiDeviceAccessor* transport() const { return accessor.get(); }
 };
 
 // Test texts: 8-bit to the log's UTF-16, and printf into a std::wstring.
