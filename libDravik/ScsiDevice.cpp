@@ -144,7 +144,9 @@ unsigned int ScsiDevice::getMaxXferSz() const {
 }
 
 void ScsiDevice::print_cdb(const void* bytes, int length) {
-    QLN_LOG(s_logger, kChannel, qln::LOG_TRACE, "117 " + "CDB: " + hexBytes(bytes, length));
+    // Like the other dumps, a null address is named rather than read.
+    QLN_LOG(s_logger, kChannel, qln::LOG_TRACE,
+            "117 " + "CDB: " + (bytes ? hexBytes(bytes, length) : qln::String(kNullBuffer)));
 }
 
 void ScsiDevice::print_sense_buffer(const void* bytes, int length) {

@@ -53,6 +53,8 @@ TEST_F(DumpTest, CdbListsEveryByte) {
     EXPECT_EQ(L"117 CDB: ", onlyText());
     ScsiDevice::print_cdb(cdb, -3);
     EXPECT_EQ(L"117 CDB: ", onlyText());
+    ScsiDevice::print_cdb(nullptr, 6);
+    EXPECT_EQ(L"117 CDB:  <<< BUFFER POINTER NULL >>> ", onlyText());
 }
 
 TEST_F(DumpTest, SenseBufferListsEveryByteOrNamesANullBuffer) {
