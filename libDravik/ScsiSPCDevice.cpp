@@ -446,17 +446,18 @@ bool ScsiSPCDevice::reportSupportedOpCodes(std::uint8_t, std::uint8_t requestedO
     std::uint8_t cdb[12] = {kMaintenanceIn, kReportSupportedOpCodes, 0x00, requestedOpCode, 0, 0,
                             0, 0, 0, 0, 0, 0};
     putBE32(cdb + 6, kOpCodeListArea);
-    std::vector<std::uint8_t> area(kOpCodeListArea, 0);
-    if (!send_scsi_cmd(cdb, sizeof(cdb), area.data(), kOpCodeListArea, DXFER_FROM_DEVICE, 0))
+    std::uint8_t area[kOpCodeListArea];
+    std::memset(area, 0, sizeof(area));
+    if (!send_scsi_cmd(cdb, sizeof(cdb), area, kOpCodeListArea, DXFER_FROM_DEVICE, 0))
         return false;
 
     descriptors = qln::Array<spc_supported_opcode_descriptor>();
     const std::uint32_t arrived = bytesArrived(kOpCodeListArea);
-    std::uint32_t listBytes = smallest(getBE32(area.data()), kOpCodeListMax);
+    std::uint32_t listBytes = smallest(getBE32(area), kOpCodeListMax);
     listBytes = smallest(listBytes, arrived > 4 ? arrived - 4 : 0);
     for (std::uint32_t offset = 0; offset + 8 <= listBytes; offset += 8) {
         spc_supported_opcode_descriptor descriptor;
-        std::memcpy(&descriptor, area.data() + 4 + offset, sizeof(descriptor));
+        std::memcpy(&descriptor, area + 4 + offset, sizeof(descriptor));
         descriptors.append(descriptor);
     }
     return true;

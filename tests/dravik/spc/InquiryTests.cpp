@@ -117,11 +117,20 @@ TEST_P(StandardInquiryTest, NegotiatesTheLengthAndCachesWhatCame) {
     for (const ModelAnswer& row : s.before)
         model->on(row);
     model->on(ModelAnswer::good({0x12}, s.data));
+    device->setDefaultTimeoutMs(7000);
 
     scsi_inquiry_t out;
     std::memset(&out, 0xEE, sizeof(out));
     EXPECT_EQ(s.result, device->inquiry(&out, false));
     EXPECT_EQ(s.lengths, dataLengths());
+    // Every request: standard data (EVPD clear, page 0), read with the device's time-out.
+    for (const ModelCommand& c : model->commands()) {
+        Bytes cdb = inquiryOf(static_cast<std::uint16_t>(c.dataLen));
+        cdb.push_back(0x00);
+        EXPECT_EQ(cdb, c.cdb);
+        EXPECT_EQ(DXFER_FROM_DEVICE, c.direction);
+        EXPECT_EQ(road->recordedTimeout(7000), c.timeout);
+    }
     EXPECT_EQ(s.messages, spcMessages()) << log.dump();
     EXPECT_EQ(s.code, device->getLastResult().code);
     EXPECT_EQ(s.detail, device->getLastResult().detail);

@@ -111,6 +111,7 @@ TEST_P(ModeSenseTest, AsksForTheHeaderThenTheWholeAnswer) {
     const ModeCase& c = std::get<1>(GetParam());
     for (const ModelAnswer& row : c.rows)
         model->on(row);
+    device->setDefaultTimeoutMs(7000);  // both commands go with the device's own time-out
     std::vector<std::uint8_t> buffer(70000, 0xEE);
     std::uint8_t total6 = 0xEE;
     std::uint16_t total10 = 0xEEEE;
@@ -125,6 +126,7 @@ TEST_P(ModeSenseTest, AsksForTheHeaderThenTheWholeAnswer) {
     for (const ModelCommand& command : model->commands()) {
         cdbs.push_back(command.cdb);
         EXPECT_EQ(DXFER_FROM_DEVICE, command.direction);
+        EXPECT_EQ(road->recordedTimeout(7000), command.timeout);
     }
     EXPECT_EQ(c.cdbs, cdbs);
     EXPECT_EQ(c.lengths, dataLengths());
