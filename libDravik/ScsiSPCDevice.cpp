@@ -117,17 +117,10 @@ ScsiSPCDevice& ScsiSPCDevice::operator=(const ScsiSPCDevice& other) {
 }
 
 ScsiSPCDevice& ScsiSPCDevice::operator=(ScsiSPCDevice&& other) {
-    ScsiDevice::operator=(other);
-    if (&other != this) {
-        cachedInquiry.reset();
-        cachedInquiry = std::move(other.cachedInquiry);
-    }
-    copyPageSets(other);
-    if (&other != this) {
-        modePages.clear();
-        modePages.swap(other.modePages);
-    }
-    cacheFlags = other.cacheFlags;
+    // As the copy, and the source keeps no mode pages.
+    operator=(static_cast<const ScsiSPCDevice&>(other));
+    if (&other != this)
+        other.modePages.clear();
     return *this;
 }
 

@@ -35,6 +35,26 @@ void resetElement(SP_DEVINFO_DATA& element) {
     element.cbSize = sizeof(SP_DEVINFO_DATA);
 }
 
+// Opens the set of `classGuid` with `flags` and hands each member, as a
+// device of that set, to `visit(handle, element, member index, device)`
+// until the members end or `visit` answers false.
+template <class Visit>
+void forEachMember(const GUID* classGuid, DWORD flags, Visit visit) {
+    HDEVINFO handle = SetupDiGetClassDevsW(classGuid, nullptr, nullptr, flags);
+    if (handle == INVALID_HANDLE_VALUE)
+        return;
+    SharedDeviceInfoSet set(handle);
+    SP_DEVINFO_DATA element;
+    for (DWORD member = 0;; ++member) {
+        resetElement(element);
+        if (!SetupDiEnumDeviceInfo(handle, member, &element))
+            return;
+        WindowsDevice device(set, element);
+        if (!visit(handle, element, member, device))
+            return;
+    }
+}
+
 // True only when every query succeeds and the node is hidden or has moved.
 bool isHiddenNode(const String& instanceId) {
     // An empty id names no node (the system would locate the root).
@@ -56,23 +76,13 @@ bool isHiddenNode(const String& instanceId) {
 
 void enumerateInterfaceDevices(DevicePathTable& paths, const GUID* interfaceClass, Uint32 kind,
                                WindowsDeviceList* devices) {
-    HDEVINFO handle = SetupDiGetClassDevsW(interfaceClass, nullptr, nullptr,
-                                           DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (handle == INVALID_HANDLE_VALUE)
-        return;
-    SharedDeviceInfoSet set(handle);
-    SP_DEVINFO_DATA element;
-    for (DWORD member = 0;; ++member) {
-        resetElement(element);
-        if (!SetupDiEnumDeviceInfo(handle, member, &element))
-            break;
-        WindowsDevice device(set, element);
-
+    forEachMember(interfaceClass, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE,
+                  [&](HDEVINFO handle, SP_DEVINFO_DATA& element, DWORD, WindowsDevice& device) {
         SP_DEVICE_INTERFACE_DATA interfaceData;
         std::memset(&interfaceData, 0, sizeof(interfaceData));
         interfaceData.cbSize = sizeof(SP_DEVICE_INTERFACE_DATA);
         if (!SetupDiEnumDeviceInterfaces(handle, &element, interfaceClass, 0, &interfaceData))
-            break;
+            return false;
 
         // DWORD elements keep the detail record aligned.
         DWORD detailBuffer[INTERFACE_DETAIL_BYTES / sizeof(DWORD)] = {};
@@ -94,7 +104,8 @@ void enumerateInterfaceDevices(DevicePathTable& paths, const GUID* interfaceClas
             paths.insert(device.getDeviceInstanceId(), path);
         if (devices != nullptr)
             devices->push_back(device);
-    }
+        return true;
+    });
 }
 
 void enumerateClassDevices(WindowsDeviceList& devices, const GUID* setupClass,
@@ -112,17 +123,9 @@ void enumerateClassDevices(WindowsDeviceList& devices, const GUID* setupClass,
         enumerateInterfaceDevices(paths, interfaceClass, kind, &interfaceDevices);
     }
 
-    HDEVINFO handle = SetupDiGetClassDevsW(setupClass, nullptr, nullptr, setFlags);
-    if (handle == INVALID_HANDLE_VALUE)
-        return;
-    SharedDeviceInfoSet set(handle);
     DeviceIndexTable seen(TABLE_BUCKETS);
-    SP_DEVINFO_DATA element;
-    for (DWORD member = 0;; ++member) {
-        resetElement(element);
-        if (!SetupDiEnumDeviceInfo(handle, member, &element))
-            break;
-        WindowsDevice device(set, element);
+    forEachMember(setupClass, setFlags,
+                  [&](HDEVINFO, SP_DEVINFO_DATA&, DWORD member, WindowsDevice& device) {
         const String& id = device.getDeviceInstanceId();
         if (!id.isEmpty()) {
             seen.insert(id, member);
@@ -131,7 +134,8 @@ void enumerateClassDevices(WindowsDeviceList& devices, const GUID* setupClass,
             device.setDeviceKind(kind);
         }
         devices.push_back(std::move(device));
-    }
+        return true;
+    });
 
     if ((flags & ENUMERATE_SKIP_INTERFACE_ONLY) == 0) {
         for (WindowsDevice& device : interfaceDevices) {
