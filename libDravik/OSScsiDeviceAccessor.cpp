@@ -9,9 +9,9 @@
 #include <cstring>
 
 #include "ScsiDevice.h"
+#include "ScsiStrings.h"
 #include "qln/Buffer.h"
 #include "qln/Format.h"
-#include "qln/Locale.h"
 #include "qln/Log.h"
 #include "qln/System.h"
 
@@ -47,10 +47,6 @@ static_assert(IOCTL_SCSI_GET_ADDRESS == 0x41018, "address control code");
 static_assert(DXFER_TO_DEVICE == SCSI_IOCTL_DATA_OUT && DXFER_FROM_DEVICE == SCSI_IOCTL_DATA_IN &&
                   DXFER_NONE == SCSI_IOCTL_DATA_UNSPECIFIED,
               "directions are the platform's codes");
-
-bool englishLocale() {
-    return qln::QLNLocale::getGlobalLocale().getLanguage().id == 0;
-}
 
 }  // namespace
 
@@ -215,7 +211,7 @@ unsigned int OSScsiDeviceAccessor::getMaxXferSz() const {
 }
 
 bool OSScsiDeviceAccessor::getDriverErrStr(unsigned int code, qln::String& out) const {
-    out = qln::System::getSystemErrorMsg(code, !englishLocale());
+    out = qln::System::getSystemErrorMsg(code, !ScsiStrings::useEnglishStrings());
     return true;
 }
 

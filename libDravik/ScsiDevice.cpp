@@ -144,9 +144,11 @@ unsigned int ScsiDevice::getMaxXferSz() const {
 }
 
 void ScsiDevice::print_cdb(const void* bytes, int length) {
-    // Like the other dumps, a null address is named rather than read.
+    // Like the other dumps, a null address with bytes to show is named
+    // rather than read; an empty block is an empty dump wherever it points.
+    const bool named = bytes == nullptr && length != 0;
     QLN_LOG(s_logger, kChannel, qln::LOG_TRACE,
-            "117 " + "CDB: " + (bytes ? hexBytes(bytes, length) : qln::String(kNullBuffer)));
+            "117 " + "CDB: " + (named ? qln::String(kNullBuffer) : hexBytes(bytes, length)));
 }
 
 void ScsiDevice::print_sense_buffer(const void* bytes, int length) {

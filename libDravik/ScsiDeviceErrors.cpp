@@ -5,18 +5,14 @@
 #include <cstring>
 
 #include "ScsiDevice.h"
+#include "ScsiStrings.h"
 #include "ScsiTexts.h"
 #include "qln/Format.h"
-#include "qln/Locale.h"
 #include "qln/System.h"
 
 namespace scsi {
 
 namespace {
-
-bool localeIsEnglish() {
-    return qln::QLNLocale::getGlobalLocale().getLanguage().id == 0;
-}
 
 bool present(const char* text) {
     return text[0] != '\0';
@@ -39,7 +35,7 @@ qln::Buffer<char> ScsiDevice::getSenseErrStr(const sense_info& sense, bool withC
     const char* blank = " ";
     char notInSpecText[100] = {0};
 
-    if (!localeIsEnglish()) {
+    if (!ScsiStrings::useEnglishStrings()) {
         blank = emptystr;
         withCodes = true;
     } else {
@@ -87,7 +83,7 @@ qln::Buffer<char> ScsiDevice::getSenseErrStr(const sense_info& sense, bool withC
 
 qln::String ScsiDevice::getErrStr(const command_result_info& info) const {
     const qln::String& separator = ScsiStrings::SCSI_LOCALIZED_STR_SEPARATOR;
-    const bool english = localeIsEnglish();
+    const bool english = ScsiStrings::useEnglishStrings();
     const qln::String scsiError = strings.getLocalizedString(ScsiStrings::ScsiError);
 
     switch (static_cast<unsigned int>(info.result.code)) {

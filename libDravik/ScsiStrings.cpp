@@ -27,8 +27,10 @@ struct EnglishTexts {
         };
         for (unsigned int key = 0; key < kKeyCount; ++key) {
             qln::String name = qln::String("LocalizedString.") + qln::String(kKeyTexts[key]);
-            qln::Resource::registerString(kCatalog, name.getLowerByteString().c_str(),
-                                          qln::String(texts[key]), 0);
+            // A text the program registered before the library loaded stays.
+            const qln::CString name8 = name.getLowerByteString();
+            if (!qln::Resource::hasString(kCatalog, name8.c_str(), 0))
+                qln::Resource::registerString(kCatalog, name8.c_str(), qln::String(texts[key]), 0);
         }
     }
 };

@@ -274,7 +274,12 @@ void splitMultiString(const wchar_t* list, Uint32 length, qln::Array<String>& te
         if (count == 0)
             break;
         texts.append(String(list + position, count));
-        position += count + 1;
+        // Step over the text and its terminator only while both lie inside
+        // the length, so a length near the top of the range cannot wrap.
+        const Uint32 end = position + count;
+        if (length - end <= 1)
+            break;
+        position = end + 1;
     }
 }
 

@@ -37,21 +37,22 @@ void resetElement(SP_DEVINFO_DATA& element) {
 
 // Opens the set of `classGuid` with `flags` and hands each member, as a
 // device of that set, to `visit(handle, element, member index, device)`
-// until the members end or `visit` answers false.
+// until the members end or `visit` answers false. False when the set
+// cannot be obtained.
 template <class Visit>
-void forEachMember(const GUID* classGuid, DWORD flags, Visit visit) {
+bool forEachMember(const GUID* classGuid, DWORD flags, Visit visit) {
     HDEVINFO handle = SetupDiGetClassDevsW(classGuid, nullptr, nullptr, flags);
     if (handle == INVALID_HANDLE_VALUE)
-        return;
+        return false;
     SharedDeviceInfoSet set(handle);
     SP_DEVINFO_DATA element;
     for (DWORD member = 0;; ++member) {
         resetElement(element);
         if (!SetupDiEnumDeviceInfo(handle, member, &element))
-            return;
+            return true;
         WindowsDevice device(set, element);
         if (!visit(handle, element, member, device))
-            return;
+            return true;
     }
 }
 
@@ -124,7 +125,9 @@ void enumerateClassDevices(WindowsDeviceList& devices, const GUID* setupClass,
     }
 
     DeviceIndexTable seen(TABLE_BUCKETS);
-    forEachMember(setupClass, setFlags,
+    // Without the class set the interface-only devices are dropped too:
+    // the output stays as it was.
+    const bool walked = forEachMember(setupClass, setFlags,
                   [&](HDEVINFO, SP_DEVINFO_DATA&, DWORD member, WindowsDevice& device) {
         const String& id = device.getDeviceInstanceId();
         if (!id.isEmpty()) {
@@ -136,6 +139,8 @@ void enumerateClassDevices(WindowsDeviceList& devices, const GUID* setupClass,
         devices.push_back(std::move(device));
         return true;
     });
+    if (!walked)
+        return;
 
     if ((flags & ENUMERATE_SKIP_INTERFACE_ONLY) == 0) {
         for (WindowsDevice& device : interfaceDevices) {

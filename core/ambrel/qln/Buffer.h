@@ -80,10 +80,15 @@ public:
     // Sets the contents to n elements from `source` by the same block rule as resize.
     void assign(const T* source, std::size_t n) {
         if (!keepsBlock(n)) {
+            // The source may lie in the old block: copy before freeing it.
             T* block = n ? new T[n] : nullptr;
+            if (n)
+                std::memcpy(static_cast<void*>(block), source, n * sizeof(T));
             freeData();
             data_ = block;
             capacity_ = n;
+            length_ = n;
+            return;
         }
         if (n)
             std::memmove(static_cast<void*>(data_), source, n * sizeof(T));

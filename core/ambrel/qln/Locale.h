@@ -30,6 +30,8 @@ public:
     // is set only then.
     static bool getString(const char* catalog, const char* name, String& text,
                           const QLNLocale& locale);
+    // True when the catalog holds `name` for the language.
+    static bool hasString(const char* catalog, const char* name, Uint32 languageId);
     static void registerString(const char* catalog, const char* name, const String& text,
                                Uint32 languageId = 0);
     // True when a text was removed.

@@ -41,6 +41,14 @@ bool Resource::getString(const char* catalogName, const char* name, String& text
     return true;
 }
 
+bool Resource::hasString(const char* catalogName, const char* name, Uint32 languageId) {
+    if (catalogName == nullptr || name == nullptr)
+        return false;
+    Catalog& c = catalog();
+    std::lock_guard<std::mutex> guard(c.lock);
+    return c.texts.count(CatalogKey(catalogName, name, languageId)) != 0;
+}
+
 void Resource::registerString(const char* catalogName, const char* name, const String& text,
                               Uint32 languageId) {
     if (catalogName == nullptr || name == nullptr)
