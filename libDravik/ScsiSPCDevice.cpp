@@ -270,11 +270,8 @@ bool ScsiSPCDevice::inquiry(scsi_inquiry_t* data, bool useCache) {
             }
         }
 
-        // The cached data never claim more bytes than came from the device.
-        const std::uint32_t held = bytesArrived(request);
-        if (held >= 5 && work[4] + 5u > held)
-            work[4] = static_cast<std::uint8_t>(held - 5);
-
+        // The additional length stays as the device sent it; every reader
+        // of the cached block keeps inside its 256 bytes by its own bound.
         scsi_inquiry_t* block = new scsi_inquiry_t;
         std::memcpy(block, work, sizeof(work));
         cachedInquiry = InquiryHolder(block);
@@ -389,10 +386,10 @@ bool ScsiSPCDevice::modeSense(bool tenByte, std::uint8_t pageCode, void* buffer,
         }
     }
 
-    // Page data after the header, no more than the caller's buffer, the
-    // length the header reported and what the device returned.
-    const std::uint32_t pageBytes = arrived > headerSize ? arrived - headerSize : 0;
-    const std::uint32_t copied = smallest(smallest(length, modeDataLength), pageBytes);
+    // Page data after the header, as much as the caller's buffer and the
+    // reported length allow; bytes the device did not send are the area's
+    // zeros, so the caller never keeps stale bytes behind the page data.
+    const std::uint32_t copied = smallest(length, modeDataLength);
     if (copied != 0)
         std::memcpy(buffer, area.data() + headerSize, copied);
     return true;
