@@ -75,18 +75,18 @@ std::vector<InquiryScenario> inquiryScenarios() {
         {"AdditionalLength31", {}, standardData(31), {6, 36}, true, 31, 36, CMD_RESULT_OK, 0, {}},
         {"AdditionalLength32RaisedToEven", {}, standardData(32, 38), {6, 38}, true, 32, 38, CMD_RESULT_OK, 0, {}},
         {"AdditionalLength251", {}, standardData(251), {6, 256}, true, 251, 256, CMD_RESULT_OK, 0, {}},
-        // 257 raised to 258, limited to 256; the cache holds no more than came.
-        {"AdditionalLength252", {}, standardData(252), {6, 256}, true, 251, 256, CMD_RESULT_OK, 0, {k150}},
+        // 257 raised to 258, limited to 256; the cache keeps the length as sent.
+        {"AdditionalLength252", {}, standardData(252), {6, 256}, true, 252, 256, CMD_RESULT_OK, 0, {k150}},
         // The raised-to-even note survives the limit: one byte short is 7a.
-        {"AdditionalLength252OneShort", {}, standardData(252, 255), {6, 256}, true, 250, 255,
+        {"AdditionalLength252OneShort", {}, standardData(252, 255), {6, 256}, true, 252, 255,
          CMD_RESULT_UNDERRUN, 1, {k150, k156}},
         {"ShortRequestRefused", {ModelAnswer::checkCondition(inquiryOf(6), sense).times(1)}, standardData(31),
          {6, 36, 36}, true, 31, 36, CMD_RESULT_OK, 0, {k130}},
         {"BothShortRequestsRefused", {ModelAnswer::checkCondition({0x12}, sense)}, standardData(31), {6, 36},
          false, -1, 0, CMD_RESULT_SCSI_ERROR, 0, {k130}},
         {"RaisedAndOneShort", {}, standardData(32, 37), {6, 38}, true, 32, 37, CMD_RESULT_UNDERRUN, 1, {k156}},
-        {"NotRaisedAndOneShort", {}, standardData(31, 35), {6, 36}, true, 30, 35, CMD_RESULT_UNDERRUN, 1, {k159}},
-        {"RaisedAndTwoShort", {}, standardData(32, 36), {6, 38}, true, 31, 36, CMD_RESULT_UNDERRUN, 2, {k159}},
+        {"NotRaisedAndOneShort", {}, standardData(31, 35), {6, 36}, true, 31, 35, CMD_RESULT_UNDERRUN, 1, {k159}},
+        {"RaisedAndTwoShort", {}, standardData(32, 36), {6, 38}, true, 32, 36, CMD_RESULT_UNDERRUN, 2, {k159}},
         {"RaisedAndThreeShort", {}, standardData(32, 35), {6, 38}, false, -1, 0, CMD_RESULT_UNDERRUN, 3,
          {m168(38)}},
         hundred("Returns60Of100", 60, true),
@@ -222,6 +222,15 @@ TEST_P(InquiryCacheTest, DeviceTypeComesFromTheCachedData) {
     const std::size_t sent = model->commands().size();
     EXPECT_EQ(SPC_CD_DVD_DEVICE, device->deviceType());
     EXPECT_EQ(sent, model->commands().size());
+}
+
+TEST_P(InquiryCacheTest, RevisionFollowsTheLengthAsSentWhenAByteIsMissing) {
+    // ADDITIONAL LENGTH 31 but one byte short (accepted as off by one): the
+    // cache keeps 31, so the revision is its 4 bytes, the missing one zero.
+    model->on(ModelAnswer::good({0x12}, standardData(31, 35)));
+    EXPECT_EQ(std::wstring(L"1.2\0", 4), device->getProductRevision().native());
+    ASSERT_NE(nullptr, device->cached());
+    EXPECT_EQ(31, device->cached()->additionalLength);
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, InquiryCacheTest, SPC_BOTH_ROADS, ParamNamer());

@@ -1,5 +1,6 @@
 // The two-step MODE SENSE and the list of supported operation codes: what
 // is asked for, what is accepted and how much of the answer is read.
+#include <algorithm>
 #include <ostream>
 
 #include "SpcTest.h"
@@ -47,7 +48,7 @@ struct ModeCase {
     std::vector<std::uint32_t> lengths;  // their data lengths
     bool result;
     int total;               // -1: left alone
-    std::size_t copied;      // bytes of the second answer's page data in the caller's buffer
+    std::size_t written;     // bytes put in the caller's buffer: the second answer's page data, then zeros
     std::vector<std::wstring> messages;
 };
 
@@ -64,9 +65,10 @@ std::wstring truncation(bool tenByte, std::uint32_t length, std::uint32_t answer
 std::vector<ModeCase> modeCases() {
     const Bytes rejected = fixedSense(0x05, 0x24, 0x00);
     return {
-        // M + 1 bytes come, the last 3 of the 27 asked for are missing.
+        // M + 1 bytes come, the last 3 of the 27 asked for are missing:
+        // all M bytes are written, the 20 page bytes then 3 zeros.
         {"Sense6PageOf20Bytes", false, 0x08, 0x00, 255, {ModelAnswer::good({0x1A}, modeData(false, 23, 24))},
-         {cdb6(0x08, 0, 4), cdb6(0x08, 0, 27)}, {4, 27}, true, 23, 20, {}},
+         {cdb6(0x08, 0, 4), cdb6(0x08, 0, 27)}, {4, 27}, true, 23, 23, {}},
         {"Sense10HeaderOnly", true, 0x1C, 0x01, 100, {ModelAnswer::good({0x5A}, modeData(true, 0, 8))},
          {cdb10(0x1C, 1, 8), cdb10(0x1C, 1, 8)}, {8, 8}, true, 0, 0, {}},
         {"Sense6ShortHeader", false, 0x08, 0x00, 255, {ModelAnswer::good({0x1A}, modeData(false, 23, 2))},
@@ -76,13 +78,13 @@ std::vector<ModeCase> modeCases() {
         {"Sense10CallerBufferSmaller", true, 0x0A, 0x00, 10, {ModelAnswer::good({0x5A}, modeData(true, 30, 32))},
          {cdb10(0x0A, 0, 8), cdb10(0x0A, 0, 38)}, {8, 38}, true, 30, 10, {}},
         {"Sense6PageAndSubpageFields", false, 0xFF, 0xFF, 255, {ModelAnswer::good({0x1A}, modeData(false, 3, 4))},
-         {cdb6(0x3F, 0xFF, 4), cdb6(0x3F, 0xFF, 7)}, {4, 7}, true, 3, 0, {}},
-        // The header says 23, but the second answer brings 10 bytes: only
-        // the 6 page bytes that came are read.
+         {cdb6(0x3F, 0xFF, 4), cdb6(0x3F, 0xFF, 7)}, {4, 7}, true, 3, 3, {}},
+        // The header says 23, but the second answer brings 10 bytes: the
+        // 6 page bytes that came, then 17 zeros where the rest was missing.
         {"Sense6SecondAnswerCutShort", false, 0x08, 0x00, 255,
          {ModelAnswer::good(cdb6(0x08, 0, 4), modeData(false, 23, 24)).times(1),
           ModelAnswer::good({0x1A}, modeData(false, 23, 10))},
-         {cdb6(0x08, 0, 4), cdb6(0x08, 0, 27)}, {4, 27}, true, 23, 6, {}},
+         {cdb6(0x08, 0, 4), cdb6(0x08, 0, 27)}, {4, 27}, true, 23, 23, {}},
         {"Sense6SecondAnswerLonger", false, 0x08, 0x00, 255,
          {ModelAnswer::good(cdb6(0x08, 0, 4), modeData(false, 10, 11)).times(1),
           ModelAnswer::good({0x1A}, modeData(false, 40, 41))},
@@ -96,12 +98,12 @@ std::vector<ModeCase> modeCases() {
           ModelAnswer::checkCondition({0x1A}, rejected)},
          {cdb6(0x08, 0, 4), cdb6(0x08, 0, 27)}, {4, 27}, false, 23, 0, {}},
         // 255 + 4 bytes do not fit the one-byte field: it asks for 255 and
-        // the device returns them.
+        // the device returns them; the 4 bytes never asked for are zeros.
         {"Sense6LongestAnswer", false, 0x08, 0x00, 255, {ModelAnswer::good({0x1A}, modeData(false, 255, 255))},
-         {cdb6(0x08, 0, 4), cdb6(0x08, 0, 0xFF)}, {4, 259}, true, 255, 251, {}},
+         {cdb6(0x08, 0, 4), cdb6(0x08, 0, 0xFF)}, {4, 259}, true, 255, 255, {}},
         {"Sense10BeyondTheField", true, 0x3F, 0xFF, 65535,
          {ModelAnswer::good({0x5A}, modeData(true, 65530, 65535))},
-         {cdb10(0x3F, 0xFF, 8), cdb10(0x3F, 0xFF, 0xFFFF)}, {8, 65538}, true, 65530, 65527, {}},
+         {cdb10(0x3F, 0xFF, 8), cdb10(0x3F, 0xFF, 0xFFFF)}, {8, 65538}, true, 65530, 65530, {}},
     };
 }
 
@@ -136,11 +138,14 @@ TEST_P(ModeSenseTest, AsksForTheHeaderThenTheWholeAnswer) {
         EXPECT_EQ(c.total < 0 ? 0xEE : c.total, total6);
     }
 
-    // The page data of the last answer, then the caller's bytes untouched.
+    // The page data of the last answer, zeros for page bytes that did not
+    // come, then the caller's bytes untouched.
     const Bytes& answer = c.rows.back().data;
     const std::size_t header = c.tenByte ? 8 : 4;
-    Bytes expected(answer.begin() + (c.copied ? header : 0), answer.begin() + (c.copied ? header + c.copied : 0));
-    expected.resize(c.copied + 64, 0xEE);
+    const std::size_t sent = answer.size() > header ? std::min(c.written, answer.size() - header) : 0;
+    Bytes expected(answer.begin() + (sent ? header : 0), answer.begin() + (sent ? header + sent : 0));
+    expected.resize(c.written, 0x00);
+    expected.resize(c.written + 64, 0xEE);
     EXPECT_EQ(expected, Bytes(buffer.begin(), buffer.begin() + expected.size()));
     EXPECT_EQ(c.messages, spcMessages()) << log.dump();
     for (const std::wstring& m : c.messages)
