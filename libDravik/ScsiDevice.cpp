@@ -146,7 +146,7 @@ unsigned int ScsiDevice::getMaxXferSz() const {
 void ScsiDevice::print_cdb(const void* bytes, int length) {
     // Like the other dumps, a null address with bytes to show is named
     // rather than read; an empty block is an empty dump wherever it points.
-    const bool named = bytes == nullptr && length != 0;
+    const bool named = bytes == nullptr && length > 0;
     QLN_LOG(s_logger, kChannel, qln::LOG_TRACE,
             "117 " + "CDB: " + (named ? qln::String(kNullBuffer) : hexBytes(bytes, length)));
 }

@@ -280,6 +280,43 @@ TEST(BufferAssign, FollowsTheBlockRule) {
     EXPECT_EQ(b[99], 7);
 }
 
+TEST(BufferAssign, FromItsOwnBlockIntoANewBlock) {
+    // The part kept is read before the old block goes: a small block the
+    // heap reuses at once, and a large one that is handed back to the system.
+    struct Case {
+        std::size_t size;
+        std::size_t from;
+        std::size_t n;
+    } cases[] = {{512, 0, 100}, {512, 300, 200}, {4u << 20, 1000, 4096}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        Buffer<unsigned char> b(c.size);
+        for (std::size_t i = 0; i < c.size; ++i)
+            b[i] = static_cast<unsigned char>(i * 7 + 3);
+        const unsigned char* block = b.getData();
+        b.assign(b.getData() + c.from, c.n);
+        ASSERT_NE(b.getData(), block);
+        ASSERT_EQ(b.getLength(), c.n);
+        EXPECT_EQ(b.getCapacity(), c.n);
+        std::size_t wrong = 0;
+        for (std::size_t i = 0; i < c.n; ++i)
+            wrong += b[i] != static_cast<unsigned char>((c.from + i) * 7 + 3);
+        EXPECT_EQ(0u, wrong);
+    }
+}
+
+TEST(BufferAssign, FromItsOwnBlockKeptInPlace) {
+    Buffer<unsigned short> b(10);
+    for (int i = 0; i < 10; ++i)
+        b[i] = static_cast<unsigned short>(i);
+    const unsigned short* block = b.getData();
+    b.assign(b.getData() + 4, 6);  // overlapping, the block stays
+    EXPECT_EQ(b.getData(), block);
+    ASSERT_EQ(b.getLength(), 6u);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(b[i], i + 4);
+}
+
 TEST(BufferOwnership, NotOwnedMemoryIsNeverFreed) {
     unsigned char stack[16] = {1, 2, 3};
     {

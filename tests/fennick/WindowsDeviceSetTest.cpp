@@ -3,6 +3,7 @@
 #include <map>
 
 #include "FennickTestDevices.h"
+#include "ImportPatch.h"
 
 using libFennick::WindowsDevice;
 using libFennick::WindowsDeviceList;
@@ -78,6 +79,57 @@ TEST_F(FennickTest, FlagTwoLeavesOutInterfaceOnlyDevices) {
     ASSERT_NE(nullptr, usb);
     EXPECT_EQ(interfacePath(USB_DISK, libFennick::DEVINTERFACE_DISK), usb->getOsLocator().native());
     EXPECT_EQ(4u, testDevicesIn(devices).size());
+}
+
+namespace {
+
+HDEVINFO(WINAPI* s_realGetClassDevs)(const GUID*, PCWSTR, HWND, DWORD) = nullptr;
+int s_refusedClassSets = 0;
+
+// Refuses the disk drives' setup-class set; interface sets and every other
+// class go to the real service.
+HDEVINFO WINAPI refusingDiskClass(const GUID* classGuid, PCWSTR enumerator, HWND parent, DWORD flags) {
+    if (classGuid != nullptr && IsEqualGUID(*classGuid, libFennick::DEVCLASS_DISKDRIVE) &&
+        (flags & DIGCF_DEVICEINTERFACE) == 0) {
+        ++s_refusedClassSets;
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return INVALID_HANDLE_VALUE;
+    }
+    return s_realGetClassDevs(classGuid, enumerator, parent, flags);
+}
+
+}  // namespace
+
+TEST_F(FennickTest, WithoutTheClassSetNothingIsAppended) {
+    qln::test::ImportPatch patch(GetModuleHandleW(nullptr), "setupapi.dll", "SetupDiGetClassDevsW",
+                                 reinterpret_cast<void*>(&refusingDiskClass));
+    ASSERT_TRUE(patch.applied());
+    s_realGetClassDevs = patch.originalAs<HDEVINFO(WINAPI*)(const GUID*, PCWSTR, HWND, DWORD)>();
+    s_refusedClassSets = 0;
+
+    // The interface-only disk would be listed with the class set; without
+    // it the list the caller gave keeps what it held and gains nothing.
+    struct Case {
+        const GUID* interfaceClass;
+        qln::Uint32 flags;
+    };
+    const Case cases[] = {{&libFennick::DEVINTERFACE_DISK, 0},
+                          {&libFennick::DEVINTERFACE_DISK, libFennick::ENUMERATE_SKIP_INTERFACE_ONLY},
+                          {nullptr, 0}};
+    for (const Case& c : cases) {
+        WindowsDeviceList devices;
+        devices.push_back(deviceOf(CDROM_DRIVE));
+        libFennick::enumerateClassDevices(devices, &libFennick::DEVCLASS_DISKDRIVE, c.interfaceClass, 1,
+                                          c.flags);
+        ASSERT_EQ(1u, devices.size()) << "flags " << c.flags;
+        EXPECT_EQ(deviceId(CDROM_DRIVE), devices[0].getDeviceInstanceId().native());
+    }
+    EXPECT_EQ(3, s_refusedClassSets);
+
+    // The other classes are still listed through the same import.
+    WindowsDeviceList cdroms;
+    libFennick::enumerateClassDevices(cdroms, &libFennick::DEVCLASS_CDROM, &libFennick::DEVINTERFACE_CDROM, 2, 0);
+    EXPECT_NE(nullptr, findIn(cdroms, CDROM_DRIVE));
 }
 
 TEST_F(FennickTest, EachStorageClassJoinsItsInterface) {

@@ -55,6 +55,11 @@ TEST_F(DumpTest, CdbListsEveryByte) {
     EXPECT_EQ(L"117 CDB: ", onlyText());
     ScsiDevice::print_cdb(nullptr, 6);
     EXPECT_EQ(L"117 CDB:  <<< BUFFER POINTER NULL >>> ", onlyText());
+    // Nothing to show from a null address is an empty dump, not the marker.
+    ScsiDevice::print_cdb(nullptr, 0);
+    EXPECT_EQ(L"117 CDB: ", onlyText());
+    ScsiDevice::print_cdb(nullptr, -3);
+    EXPECT_EQ(L"117 CDB: ", onlyText());
 }
 
 TEST_F(DumpTest, SenseBufferListsEveryByteOrNamesANullBuffer) {

@@ -102,6 +102,18 @@ std::vector<CommandCase> commandCases() {
              return d.sendDiagnostic(SPC_DIAGNOSTIC_DEFAULT_SELFTEST, true, false, nullptr, 40, 1500);
          },
          {0x1D, 0x06, 0, 0, 0, 0}, DXFER_NONE, 0, 1500, {}},
+        // Code 8 keeps none of its bits in the field and is no request for
+        // the default self-test.
+        {"SendDiagnosticCodeBeyondTheField",
+         [](ScsiSPCDevice& d, std::uint8_t*) {
+             return d.sendDiagnostic(static_cast<_SPC_DIAGNOSTIC_TYPES>(8), false, false, nullptr, 0, 0);
+         },
+         {0x1D, 0x00, 0, 0, 0, 0}, DXFER_NONE, 0, kDefaultMs, {}},
+        {"SendDiagnosticCodeMaskedToTheField",
+         [](ScsiSPCDevice& d, std::uint8_t*) {
+             return d.sendDiagnostic(static_cast<_SPC_DIAGNOSTIC_TYPES>(9), false, true, nullptr, 0, 0);
+         },
+         {0x1D, 0x21, 0, 0, 0, 0}, DXFER_NONE, 0, kDefaultMs, {}},
         {"SecurityProtocolIn512",
          [](ScsiSPCDevice& d, std::uint8_t*) {
              qln::Buffer<unsigned char> buffer(1024);
