@@ -214,15 +214,10 @@ KESTRINE_ACTION(ExecWait) {
         return;
     }
     CloseHandle(created.hThread);
-    // The creation's handle stays open until the id is opened again, so the
-    // id cannot pass to another process in between.
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE,
-                                 created.dwProcessId);
-    CloseHandle(created.hProcess);
-    if (process == nullptr) {
-        pushString(L"error");
-        return;
-    }
+    // Wait on the creation's own handle: a program that ends at once still
+    // reports its code, and the wait cannot follow another process that
+    // was given the same id.
+    HANDLE process = created.hProcess;
     if (WaitForSingleObject(process, INFINITE) == WAIT_FAILED) {
         CloseHandle(process);
         pushString(L"error");
