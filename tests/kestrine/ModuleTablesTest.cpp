@@ -25,10 +25,15 @@ std::string lower(std::string text) {
 TEST(ModuleTables, ExportsExactlyTheActions) {
     // Every action built so far, by its plain name; new actions join here.
     std::vector<std::string> expected = {
+        "CloseProcessWindows",
+        "ExecWait",
         "GetPhysicalProcessorCount",
         "GetTimeNow",
         "GetVistaPreferredUILanguage",
+        "IsProcessRunning",
         "IsRunningAsAdmin",
+        "KillProcess",
+        "SearchProcessCommandLines",
     };
     kestrine::test::PluginModule plugin;
     ASSERT_NE(plugin.handle(), nullptr);

@@ -12,6 +12,7 @@
 # The installer wrapped around the lines (scenario.nsi.in) opens the result
 # file, leaves a bottom marker on the stack and offers
 #   !insertmacro KestrineResult "text"   writes one line
+#   ${KESTRINE_BIN_DIR}                  the build's program folder (for File)
 # After the scenario's lines it writes every text left on the stack above the
 # marker as "stack: <text>", top first, or "stack: <bottom marker popped>"
 # when the scenario took more than it pushed.

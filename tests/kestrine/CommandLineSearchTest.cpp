@@ -1,0 +1,222 @@
+// SearchProcessCommandLines through Kestrine.dll's export: for real against
+// this test program's own process (whose command line WMI reads), and with
+// single COM steps faked to fail, each with its own text.
+#include <windows.h>
+#include <objbase.h>
+#include <wbemidl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ImportPatch.h"
+#include "InstallerHost.h"
+
+using kestrine::test::InstallerHost;
+using kestrine::test::PluginAction;
+using kestrine::test::PluginModule;
+using qln::test::ImportPatch;
+
+namespace {
+
+std::wstring ownImageName() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const wchar_t* name = wcsrchr(path, L'\\');
+    return name != nullptr ? name + 1 : path;
+}
+
+class CommandLineSearch : public ::testing::Test {
+protected:
+    std::vector<std::wstring> search(const std::wstring& text, const std::wstring& name) {
+        PluginAction action = plugin_.action("SearchProcessCommandLines");
+        EXPECT_NE(action, nullptr);
+        InstallerHost host;
+        host.push(L"below");
+        host.push(name);
+        host.push(text);
+        host.call(action);
+        return host.texts();
+    }
+    PluginModule plugin_;
+};
+
+// The HRESULTs the fakes give, and how many times COM was ended.
+struct ComWorld {
+    HRESULT initialize = S_OK;
+    HRESULT security = S_OK;
+    HRESULT create = S_OK;
+    HRESULT blanket = S_OK;
+    bool fakeLocator = false;
+    HRESULT connect = S_OK;
+    int uninitialized = 0;
+    decltype(&CoInitializeEx) realInitialize = nullptr;
+    decltype(&CoInitializeSecurity) realSecurity = nullptr;
+    decltype(&CoCreateInstance) realCreate = nullptr;
+    decltype(&CoSetProxyBlanket) realBlanket = nullptr;
+    decltype(&CoUninitialize) realUninitialize = nullptr;
+};
+ComWorld g_com;
+
+// A locator whose connection fails; it counts its references.
+class FailingLocator : public IWbemLocator {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++references); }
+    ULONG STDMETHODCALLTYPE Release() override { return ULONG(--references); }
+    HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR space, const BSTR, const BSTR, const BSTR,
+                                            long, const BSTR, IWbemContext*,
+                                            IWbemServices** services) override {
+        connectedTo = space != nullptr ? space : L"";
+        *services = nullptr;
+        return g_com.connect;
+    }
+    long references = 0;
+    std::wstring connectedTo;
+};
+FailingLocator g_locator;
+
+HRESULT WINAPI fakeInitialize(LPVOID reserved, DWORD model) {
+    if (FAILED(g_com.initialize))
+        return g_com.initialize;
+    return g_com.realInitialize(reserved, model);
+}
+
+HRESULT WINAPI fakeSecurity(PSECURITY_DESCRIPTOR descriptor, LONG count,
+                            SOLE_AUTHENTICATION_SERVICE* services, void* reserved1,
+                            DWORD level, DWORD impersonation, void* list, DWORD capabilities,
+                            void* reserved3) {
+    if (g_com.security != S_OK)
+        return g_com.security;
+    return g_com.realSecurity(descriptor, count, services, reserved1, level, impersonation, list,
+                              capabilities, reserved3);
+}
+
+HRESULT WINAPI fakeCreate(REFCLSID id, LPUNKNOWN outer, DWORD context, REFIID interfaceId,
+                          LPVOID* object) {
+    if (FAILED(g_com.create)) {
+        *object = nullptr;
+        return g_com.create;
+    }
+    if (g_com.fakeLocator) {
+        g_locator.AddRef();
+        *object = static_cast<IWbemLocator*>(&g_locator);
+        return S_OK;
+    }
+    return g_com.realCreate(id, outer, context, interfaceId, object);
+}
+
+HRESULT WINAPI fakeBlanket(IUnknown* proxy, DWORD service, DWORD authorization, OLECHAR* principal,
+                           DWORD level, DWORD impersonation, RPC_AUTH_IDENTITY_HANDLE identity,
+                           DWORD capabilities) {
+    if (FAILED(g_com.blanket))
+        return g_com.blanket;
+    return g_com.realBlanket(proxy, service, authorization, principal, level, impersonation,
+                             identity, capabilities);
+}
+
+void WINAPI fakeUninitialize() {
+    ++g_com.uninitialized;
+    g_com.realUninitialize();
+}
+
+class FailingComSteps : public CommandLineSearch {
+protected:
+    void SetUp() override {
+        g_com = ComWorld();
+        g_locator.references = 0;
+        add("CoInitializeEx", &fakeInitialize, g_com.realInitialize);
+        add("CoInitializeSecurity", &fakeSecurity, g_com.realSecurity);
+        add("CoCreateInstance", &fakeCreate, g_com.realCreate);
+        add("CoSetProxyBlanket", &fakeBlanket, g_com.realBlanket);
+        add("CoUninitialize", &fakeUninitialize, g_com.realUninitialize);
+    }
+    template <class F>
+    void add(const char* name, F fake, F& real) {
+        patches_.emplace_back(new ImportPatch(plugin_.handle(), "ole32.dll", name,
+                                              reinterpret_cast<void*>(fake)));
+        ASSERT_TRUE(patches_.back()->applied()) << name;
+        real = patches_.back()->originalAs<F>();
+    }
+    std::vector<std::unique_ptr<ImportPatch>> patches_;
+};
+
+}  // namespace
+
+TEST_F(CommandLineSearch, FindsTextsOfTheOwnCommandLine) {
+    const std::wstring self = ownImageName();
+    std::wstring commandLine = GetCommandLineW();
+    std::wstring tail = commandLine.substr(commandLine.size() / 2);
+    struct Case {
+        const char* what;
+        std::wstring text;
+        std::wstring name;
+        const wchar_t* pushed;
+    } const cases[] = {
+        {"a part of the command line", tail, self, L"found"},
+        {"the empty text", L"", self, L"found"},
+        {"a text not in it", L"--no-such-switch-anywhere", self, L"failed to find it"},
+        {"the name in another letter case", tail, L"KESTRINE_TESTS.EXE", L"failed to find it"},
+        {"a name that does not run", L"", L"no-such-program.exe", L"failed to find it"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(search(c.text, c.name), (std::vector<std::wstring>{c.pushed, L"below"}));
+    }
+}
+
+// Each failing step has its own text with the failing HRESULT in signed
+// decimal; COM is ended once after every step past its initialisation, and
+// security already set by the process is no failure.
+TEST_F(FailingComSteps, EachStepReportsItsResult) {
+    struct Case {
+        const char* what;
+        ComWorld world;
+        const wchar_t* pushed;
+        int uninitialized;
+    };
+    auto with = [](void (*set)(ComWorld&)) {
+        ComWorld world;
+        set(world);
+        return world;
+    };
+    const Case cases[] = {
+        {"CoInitializeEx", with([](ComWorld& w) { w.initialize = E_OUTOFMEMORY; }),
+         L"error: could not CoInitializeEx --  -2147024882", 0},
+        {"CoInitializeSecurity", with([](ComWorld& w) { w.security = E_ACCESSDENIED; }),
+         L"error: could not CoInitializeSecurity --  -2147024891", 1},
+        {"CoCreateInstance", with([](ComWorld& w) { w.create = REGDB_E_CLASSNOTREG; }),
+         L"error: could not CoCreateInstance --  -2147221164", 1},
+        {"ConnectServer", with([](ComWorld& w) {
+             w.fakeLocator = true;
+             w.connect = WBEM_E_INVALID_NAMESPACE;
+         }),
+         L"error: could not ConnectServer --  -2147217394", 1},
+        {"CoSetProxyBlanket", with([](ComWorld& w) { w.blanket = E_ACCESSDENIED; }),
+         L"error: could not CoSetProxyBlanket --  -2147024891", 1},
+        {"security already set", with([](ComWorld& w) { w.security = RPC_E_TOO_LATE; }),
+         L"found", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ComWorld world = c.world;
+        world.realInitialize = g_com.realInitialize;
+        world.realSecurity = g_com.realSecurity;
+        world.realCreate = g_com.realCreate;
+        world.realBlanket = g_com.realBlanket;
+        world.realUninitialize = g_com.realUninitialize;
+        g_com = world;
+        g_locator.references = 0;
+        EXPECT_EQ(search(L"", ownImageName()), (std::vector<std::wstring>{c.pushed, L"below"}));
+        EXPECT_EQ(g_com.uninitialized, c.uninitialized);
+        EXPECT_EQ(g_locator.references, 0) << "locator not released";
+        if (c.world.fakeLocator) {
+            EXPECT_EQ(g_locator.connectedTo, L"ROOT\\CIMV2");
+        }
+    }
+}

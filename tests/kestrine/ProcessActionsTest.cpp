@@ -1,0 +1,291 @@
+// The path actions called through Kestrine.dll's exports with the volume list
+// and the process list faked: Wine has one volume per drive letter and no
+// folder mounts, so which volume a drive-letter path is converted with is
+// shown here by a process whose image path the fake reports.
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ImportPatch.h"
+#include "InstallerHost.h"
+
+using kestrine::test::InstallerHost;
+using kestrine::test::PluginAction;
+using kestrine::test::PluginModule;
+using qln::test::ImportPatch;
+
+namespace {
+
+struct FakeVolume {
+    const wchar_t* name;              // as the enumeration lists it
+    const wchar_t* device;            // null: the device-name query fails
+    std::vector<std::wstring> mounts; // empty with readable false: unreadable
+    bool readable;
+};
+
+const HANDLE kSearch = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x4B5E));
+
+struct VolumeWorld {
+    std::vector<FakeVolume> volumes;
+    bool enumerationFails = false;
+    std::size_t next = 0;
+    int opened = 0;
+    int closed = 0;
+    std::vector<std::wstring> deviceQueries;
+    std::wstring imagePath;  // what the one listed process runs
+    decltype(&FindVolumeClose) realFindVolumeClose = nullptr;
+    decltype(&QueryDosDeviceW) realQueryDosDevice = nullptr;
+};
+VolumeWorld g_world;
+
+bool copyName(LPWSTR buffer, DWORD units) {
+    const wchar_t* name = g_world.volumes[g_world.next].name;
+    if (wcslen(name) + 1 > units)
+        return false;
+    wcscpy(buffer, name);
+    ++g_world.next;
+    return true;
+}
+
+HANDLE WINAPI fakeFindFirstVolume(LPWSTR buffer, DWORD units) {
+    g_world.next = 0;
+    if (g_world.enumerationFails || g_world.volumes.empty() || !copyName(buffer, units)) {
+        SetLastError(ERROR_NO_MORE_FILES);
+        return INVALID_HANDLE_VALUE;
+    }
+    ++g_world.opened;
+    return kSearch;
+}
+
+BOOL WINAPI fakeFindNextVolume(HANDLE search, LPWSTR buffer, DWORD units) {
+    if (search != kSearch || g_world.next >= g_world.volumes.size() || !copyName(buffer, units)) {
+        SetLastError(ERROR_NO_MORE_FILES);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI fakeFindVolumeClose(HANDLE search) {
+    if (search != kSearch)
+        return g_world.realFindVolumeClose(search);
+    ++g_world.closed;
+    return TRUE;
+}
+
+const FakeVolume* volumeNamed(const std::wstring& name) {
+    for (const FakeVolume& volume : g_world.volumes)
+        if (name == volume.name)
+            return &volume;
+    return nullptr;
+}
+
+DWORD WINAPI fakeQueryDosDevice(LPCWSTR name, LPWSTR buffer, DWORD units) {
+    if (name == nullptr)
+        return g_world.realQueryDosDevice(name, buffer, units);
+    g_world.deviceQueries.push_back(name);
+    // Asked by the bare name: without "\\?\" and the trailing backslash.
+    const FakeVolume* volume = volumeNamed(L"\\\\?\\" + std::wstring(name) + L"\\");
+    if (volume == nullptr)
+        return g_world.realQueryDosDevice(name, buffer, units);
+    if (volume->device == nullptr || wcslen(volume->device) + 2 > units) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    wcscpy(buffer, volume->device);
+    buffer[wcslen(volume->device) + 1] = L'\0';
+    return DWORD(wcslen(volume->device) + 2);
+}
+
+BOOL WINAPI fakeVolumePathNames(LPCWSTR name, LPWCH buffer, DWORD units, PDWORD returned) {
+    const FakeVolume* volume = volumeNamed(name);
+    if (volume == nullptr || !volume->readable) {
+        SetLastError(ERROR_INVALID_NAME);
+        return FALSE;
+    }
+    std::wstring list;
+    for (const std::wstring& mount : volume->mounts)
+        list += mount + L'\0';
+    list += L'\0';
+    *returned = DWORD(list.size());
+    if (list.size() > units) {
+        SetLastError(ERROR_MORE_DATA);
+        return FALSE;
+    }
+    list.copy(buffer, list.size());
+    return TRUE;
+}
+
+// One process is listed: this one, with the image path the test chose.
+BOOL WINAPI fakeEnumProcesses(DWORD* ids, DWORD bytes, DWORD* used) {
+    if (bytes < sizeof(DWORD))
+        return FALSE;
+    ids[0] = GetCurrentProcessId();
+    *used = sizeof(DWORD);
+    return TRUE;
+}
+
+DWORD WINAPI fakeImageFileName(HANDLE, LPWSTR buffer, DWORD units) {
+    if (g_world.imagePath.size() + 1 > units)
+        return 0;
+    wcscpy(buffer, g_world.imagePath.c_str());
+    return DWORD(g_world.imagePath.size());
+}
+
+const wchar_t kSystemVolume[] = L"\\\\?\\Volume{11111111-0000-0000-0000-000000000001}\\";
+const wchar_t kFolderVolume[] = L"\\\\?\\Volume{22222222-0000-0000-0000-000000000002}\\";
+const wchar_t kOtherVolume[] = L"\\\\?\\Volume{33333333-0000-0000-0000-000000000003}\\";
+const wchar_t kSystemDevice[] = L"\\Device\\HarddiskVolume2";
+const wchar_t kFolderDevice[] = L"\\Device\\HarddiskVolume7";
+const wchar_t kOtherDevice[] = L"\\Device\\HarddiskVolume4";
+
+FakeVolume systemVolume() { return {kSystemVolume, kSystemDevice, {L"C:\\"}, true}; }
+FakeVolume folderVolume() { return {kFolderVolume, kFolderDevice, {L"C:\\mnt\\x\\"}, true}; }
+
+class PathActions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_world = VolumeWorld();
+        patches_.emplace_back(new ImportPatch(plugin_.handle(), "kernel32.dll", "FindFirstVolumeW",
+                                              reinterpret_cast<void*>(&fakeFindFirstVolume)));
+        patches_.emplace_back(new ImportPatch(plugin_.handle(), "kernel32.dll", "FindNextVolumeW",
+                                              reinterpret_cast<void*>(&fakeFindNextVolume)));
+        patches_.emplace_back(new ImportPatch(plugin_.handle(), "kernel32.dll", "FindVolumeClose",
+                                              reinterpret_cast<void*>(&fakeFindVolumeClose)));
+        g_world.realFindVolumeClose = patches_.back()->originalAs<decltype(&FindVolumeClose)>();
+        patches_.emplace_back(new ImportPatch(plugin_.handle(), "kernel32.dll", "QueryDosDeviceW",
+                                              reinterpret_cast<void*>(&fakeQueryDosDevice)));
+        g_world.realQueryDosDevice = patches_.back()->originalAs<decltype(&QueryDosDeviceW)>();
+        patches_.emplace_back(new ImportPatch(plugin_.handle(), "kernel32.dll",
+                                              "GetVolumePathNamesForVolumeNameW",
+                                              reinterpret_cast<void*>(&fakeVolumePathNames)));
+        patches_.emplace_back(new ImportPatch(plugin_.handle(), "kernel32.dll", "K32EnumProcesses",
+                                              reinterpret_cast<void*>(&fakeEnumProcesses)));
+        patches_.emplace_back(new ImportPatch(plugin_.handle(), "kernel32.dll",
+                                              "K32GetProcessImageFileNameW",
+                                              reinterpret_cast<void*>(&fakeImageFileName)));
+        for (const auto& patch : patches_)
+            ASSERT_TRUE(patch->applied());
+    }
+
+    // IsProcessRunning of `path`: "true" exactly when the converted path is
+    // the image path of the listed process.
+    std::vector<std::wstring> isRunning(const std::wstring& path) {
+        PluginAction action = plugin_.action("IsProcessRunning");
+        EXPECT_NE(action, nullptr);
+        InstallerHost host;
+        host.push(L"below");
+        host.push(path);
+        host.call(action);
+        return host.texts();
+    }
+
+    PluginModule plugin_;
+    std::vector<std::unique_ptr<ImportPatch>> patches_;
+};
+
+struct VolumeCase {
+    const char* what;
+    std::vector<FakeVolume> volumes;
+    std::wstring path;
+    std::wstring image;
+    const wchar_t* pushed;
+};
+
+}  // namespace
+
+// Which volume claims the path's drive, and which volume lists end the
+// conversion with "error parsing file" before any process is looked at.
+TEST_F(PathActions, DriveIsTheVolumeMountedAtItsRoot) {
+    const std::wstring onSystem = std::wstring(kSystemDevice) + L"\\app\\tool.exe";
+    const VolumeCase cases[] = {
+        {"the drive's own volume", {systemVolume()}, L"C:\\app\\tool.exe", onSystem, L"true"},
+        {"lower-case drive letter", {systemVolume()}, L"c:\\app\\tool.exe", onSystem, L"true"},
+        {"rest of the path in another letter case", {systemVolume()}, L"C:\\APP\\tool.exe",
+         onSystem, L"false"},
+        {"a folder mount of the drive listed first", {folderVolume(), systemVolume()},
+         L"C:\\app\\tool.exe", onSystem, L"true"},
+        {"the folder mount is not taken for the drive", {folderVolume(), systemVolume()},
+         L"C:\\app\\tool.exe", std::wstring(kFolderDevice) + L"\\app\\tool.exe", L"false"},
+        {"the root as a later mount path",
+         {{kSystemVolume, kSystemDevice, {L"D:\\mnt\\", L"C:\\"}, true}},
+         L"C:\\app\\tool.exe", onSystem, L"true"},
+        {"a volume of another drive first",
+         {{kOtherVolume, kOtherDevice, {L"D:\\"}, true}, systemVolume()}, L"C:\\app\\tool.exe",
+         onSystem, L"true"},
+        {"unreadable mount paths do not match",
+         {{kFolderVolume, kFolderDevice, {}, false}, systemVolume()}, L"C:\\app\\tool.exe",
+         onSystem, L"true"},
+        {"a volume with no mount path", {{kFolderVolume, kFolderDevice, {}, true}, systemVolume()},
+         L"C:\\app\\tool.exe", onSystem, L"true"},
+        {"no volume at the drive: scanned unchanged", {systemVolume()}, L"Q:\\app\\tool.exe",
+         L"Q:\\app\\tool.exe", L"true"},
+        {"no volume at the drive never matches a device path", {systemVolume()},
+         L"Q:\\app\\tool.exe", L"\\Device\\HarddiskVolume2\\app\\tool.exe", L"false"},
+        {"failed device-name query before the match",
+         {{kFolderVolume, nullptr, {L"D:\\"}, true}, systemVolume()}, L"C:\\app\\tool.exe",
+         onSystem, L"error parsing file"},
+        {"failed device-name query after the match is never asked",
+         {systemVolume(), {kFolderVolume, nullptr, {L"D:\\"}, true}}, L"C:\\app\\tool.exe",
+         onSystem, L"true"},
+        {"volume name without its trailing backslash",
+         {{L"\\\\?\\Volume{44444444-0000-0000-0000-000000000004}", kOtherDevice, {L"D:\\"}, true},
+          systemVolume()},
+         L"C:\\app\\tool.exe", onSystem, L"error parsing file"},
+        {"volume name without the \\\\?\\ prefix",
+         {{L"Volume{44444444-0000-0000-0000-000000000004}\\", kOtherDevice, {L"D:\\"}, true},
+          systemVolume()},
+         L"C:\\app\\tool.exe", onSystem, L"error parsing file"},
+        {"no root in the path", {systemVolume()}, L"app\\tool.exe", L"app\\tool.exe",
+         L"error parsing file"},
+    };
+    for (const VolumeCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_world = VolumeWorld();
+        g_world.realFindVolumeClose = patches_[2]->originalAs<decltype(&FindVolumeClose)>();
+        g_world.realQueryDosDevice = patches_[3]->originalAs<decltype(&QueryDosDeviceW)>();
+        g_world.volumes = c.volumes;
+        g_world.imagePath = c.image;
+        EXPECT_EQ(isRunning(c.path), (std::vector<std::wstring>{c.pushed, L"below"}));
+        EXPECT_EQ(g_world.closed, g_world.opened) << "volume search left open";
+    }
+}
+
+// The device name is asked for by the volume's bare name.
+TEST_F(PathActions, DeviceNameIsAskedByTheBareVolumeName) {
+    g_world.volumes = {folderVolume(), systemVolume()};
+    g_world.imagePath = std::wstring(kSystemDevice) + L"\\app\\tool.exe";
+    EXPECT_EQ(isRunning(L"C:\\app\\tool.exe"), (std::vector<std::wstring>{L"true", L"below"}));
+    EXPECT_EQ(g_world.deviceQueries,
+              (std::vector<std::wstring>{L"Volume{22222222-0000-0000-0000-000000000002}",
+                                         L"Volume{11111111-0000-0000-0000-000000000001}"}));
+}
+
+// Without a volume list the path is scanned as it is.
+TEST_F(PathActions, FailedVolumeEnumerationScansThePathUnchanged) {
+    g_world.volumes = {systemVolume()};
+    g_world.enumerationFails = true;
+    g_world.imagePath = L"C:\\app\\tool.exe";
+    EXPECT_EQ(isRunning(L"C:\\app\\tool.exe"), (std::vector<std::wstring>{L"true", L"below"}));
+}
+
+// The converted path, the device name plus a backslash plus the rest, must
+// stay below the 1024-unit parameter buffer.
+TEST_F(PathActions, ConvertedPathMustStayBelowTheBufferSize) {
+    const std::size_t device = wcslen(kSystemDevice);
+    struct Case {
+        std::size_t pathLength;
+        const wchar_t* pushed;
+    } const cases[] = {{1024 - device - 3, L"true"}, {1024 - device - 2, L"error parsing file"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pathLength);
+        g_world.volumes = {systemVolume()};
+        std::wstring rest(c.pathLength - 3, L'a');
+        g_world.imagePath = std::wstring(kSystemDevice) + L"\\" + rest;
+        EXPECT_EQ(isRunning(L"C:\\" + rest), (std::vector<std::wstring>{c.pushed, L"below"}));
+    }
+}
