@@ -627,8 +627,9 @@ bool ScsiSPCDevice::hasModePage(std::uint8_t pageCode, std::uint8_t subpageCode,
         if (!sent)
             return false;
 
-        // The walk stays within the page data the device returned.
-        const std::uint32_t arrived = bytesArrived(modeBytes);
+        // The walk stays within the page data the device returned; the
+        // transfer asked for the mode data length plus the header.
+        const std::uint32_t arrived = bytesArrived(modeBytes - (useModeSense10 ? 2u : 1u) + headerSize);
         const std::uint32_t held = smallest(modeBytes, arrived);
         const std::uint32_t end = smallest(held > headerSize ? held - headerSize : 0,
                                            useModeSense10 ? kModeArea : 255u);
