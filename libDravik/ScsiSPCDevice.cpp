@@ -13,6 +13,8 @@ namespace {
 
 qln::Logger* s_logger = nullptr;
 const char* const kChannel = "libDravik.ScsiSPCDevice";
+qln::Logger* s_infoLogger = nullptr;
+const char* const kInfoChannel = "libDravik.ScsiSPCDevice.Info";
 
 const std::uint8_t kInquiry = 0x12;
 const std::uint8_t kTestUnitReady = 0x00;
@@ -502,6 +504,349 @@ bool ScsiSPCDevice::securityProtocolIn(std::uint8_t securityProtocol, std::uint1
     putBE16(cdb + 2, protocolSpecific);
     putBE32(cdb + 6, allocation);
     return send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), bytes, DXFER_FROM_DEVICE, 0);
+}
+
+// --- page support caches, serial number ------------------------------------
+
+namespace {
+
+const std::uint32_t kLogListRead = 0x1;
+const std::uint32_t kVpdListRead = 0x2;
+const std::uint32_t kModeListRead = 0x4;
+const std::uint32_t kModeArea = 65535;
+const std::uint32_t kVpdListArea = 260;
+const std::uint32_t kSerialArea = 252;
+const std::uint32_t kSelfTestPage = 404;
+const std::uint8_t kAtaPassThrough16 = 0x85;
+const char kAtaSignature[8] = {'A', 'T', 'A', ' ', ' ', ' ', ' ', ' '};
+
+bool bitSet(const std::uint32_t* set, unsigned int code) {
+    return (set[code / 32] >> (code % 32)) & 1u;
+}
+
+void setBit(std::uint32_t* set, unsigned int code) {
+    set[code / 32] |= 1u << (code % 32);
+}
+
+bool vpdListSound(const std::uint8_t* answer) {
+    return answer[1] == 0x00 && answer[3] > 1 && answer[4] == 0x00;
+}
+
+qln::String pageName(const char* text) {
+    qln::String name(text != nullptr ? text : "");
+    if (name.size() == 0)
+        name = "Unknown";
+    return name;
+}
+
+std::int8_t progressPercent(const std::uint8_t* at) {
+    return static_cast<std::int8_t>(getBE16(at) / 655);
+}
+
+}  // namespace
+
+bool ScsiSPCDevice::hasLogPage(std::uint8_t pageCode) {
+    if (!(cacheFlags & kLogListRead)) {
+        std::memset(logPages, 0, sizeof(logPages));
+        std::uint8_t area[4 + 63];
+        if (logSense(0x00, area, 4, 0, 0)) {
+            const std::uint32_t first = smallest(getBE16(area + 2), 63);
+            if (first != 0) {
+                const std::uint32_t size = first + 4;
+                if (logSense(0x00, area, static_cast<std::uint16_t>(size), 0, 0)) {
+                    // Codes only as far as the area and the answer go.
+                    const std::uint32_t arrived = bytesArrived(size);
+                    std::uint32_t m = smallest(getBE16(area + 2), 63);
+                    m = smallest(m, arrived > 4 ? arrived - 4 : 0);
+                    m = smallest(m, first);
+                    for (std::uint32_t i = 0; i < m; ++i)
+                        setBit(logPages, area[4 + i] & 0x3F);
+                }
+                cacheFlags |= kLogListRead;
+            }
+        }
+    }
+    return pageCode < 0x40 && bitSet(logPages, pageCode);
+}
+
+bool ScsiSPCDevice::hasVPDPage(std::uint8_t pageCode, bool refresh) {
+    if (!(cacheFlags & kVpdListRead) || refresh) {
+        std::memset(vpdPages, 0, sizeof(vpdPages));
+        std::uint8_t area[kVpdListArea];
+        std::memset(area, 0, sizeof(area));
+        if (!inquiry(0x00, area, 5, true)) {
+            QLN_LOG(s_infoLogger, kInfoChannel, qln::LOG_WARN,
+                    "230 " + "VPD data is not available on this device");
+        } else if (!vpdListSound(area)) {
+            QLN_LOG(s_infoLogger, kInfoChannel, qln::LOG_WARN,
+                    "210 " + "This device does not respond properly when requested to return VPD data");
+        } else {
+            const std::uint32_t n = area[3];
+            if (inquiry(0x00, area, static_cast<std::uint16_t>(n + 4), true)) {
+                if (vpdListSound(area) && area[3] == n) {
+                    // A short answer lists only the codes that came.
+                    const std::uint32_t arrived = bytesArrived(n + 4);
+                    const std::uint32_t count = smallest(n, arrived > 4 ? arrived - 4 : 0);
+                    for (std::uint32_t i = 0; i < count; ++i)
+                        setBit(vpdPages, area[4 + i]);
+                } else {
+                    QLN_LOG(s_infoLogger, kInfoChannel, qln::LOG_WARN, "225 " + "Inconsistent VPD data");
+                }
+            }
+        }
+        cacheFlags |= kVpdListRead;
+    }
+    return bitSet(vpdPages, pageCode);
+}
+
+bool ScsiSPCDevice::hasModePage(std::uint8_t pageCode, std::uint8_t subpageCode, bool useModeSense10,
+                                bool refresh) {
+    if (!(cacheFlags & kModeListRead) || refresh) {
+        struct MarkRead {
+            std::uint32_t& flags;
+            ~MarkRead() { flags |= kModeListRead; }
+        } mark{cacheFlags};
+
+        std::vector<std::uint8_t> area(kModeArea, 0);
+        std::uint8_t total6 = 0;
+        std::uint16_t total10 = 0;
+        bool sent;
+        std::uint32_t headerSize;
+        std::uint32_t modeBytes;
+        if (useModeSense10) {
+            sent = modeSense10(0x3F, area.data(), static_cast<std::uint16_t>(kModeArea), 0xFF, &total10);
+            headerSize = 8;
+            modeBytes = total10 + 2u;
+        } else {
+            sent = modeSense6(0x3F, area.data(), 255, 0xFF, &total6);
+            headerSize = 4;
+            modeBytes = total6 + 1u;
+        }
+        if (!sent)
+            return false;
+
+        // The walk stays within the page data the device returned; the
+        // transfer asked for the mode data length plus the header.
+        const std::uint32_t arrived = bytesArrived(modeBytes - (useModeSense10 ? 2u : 1u) + headerSize);
+        const std::uint32_t held = smallest(modeBytes, arrived);
+        const std::uint32_t end = smallest(held > headerSize ? held - headerSize : 0,
+                                           useModeSense10 ? kModeArea : 255u);
+        std::uint32_t offset = 0;
+        while (offset < end) {
+            const std::uint8_t* page = area.data() + offset;
+            std::uint32_t pageSize;
+            std::uint8_t subpage;
+            if (page[0] & 0x40) {
+                if (offset + 4 > end)
+                    break;
+                const std::uint32_t length = getBE16(page + 2);
+                if (length == 0)
+                    break;
+                pageSize = length + 4;
+                subpage = page[1];
+            } else {
+                if (offset + 2 > end || page[1] == 0)
+                    break;
+                pageSize = page[1] + 2u;
+                subpage = 0;
+            }
+            if (offset + pageSize > end)
+                break;
+            modePages.insert(std::make_pair(static_cast<std::uint8_t>(page[0] & 0x3F), subpage));
+            offset += pageSize;
+        }
+    }
+    if (pageCode >= 0x40)
+        return false;
+    auto range = modePages.equal_range(pageCode);
+    for (auto it = range.first; it != range.second; ++it)
+        if (it->second == subpageCode)
+            return true;
+    return false;
+}
+
+bool ScsiSPCDevice::availLogPages(qln::Array<qln::String>& pages) {
+    if (!hasLogPage(0x00))
+        return false;
+    pages.clear();
+    for (unsigned int code = 0; code < 0x40; ++code) {
+        if (!bitSet(logPages, code))
+            continue;
+        const std::uint8_t page = static_cast<std::uint8_t>(code);
+        pages.append("0x" + qln::QLNValue(page).toHexString(true) + " " + getLogPageString(page));
+    }
+    return true;
+}
+
+qln::String ScsiSPCDevice::getLogPageString(std::uint8_t pageCode) const {
+    return pageName(getlogpagestr(pageCode, cachedPeripheralDeviceType()));
+}
+
+qln::String ScsiSPCDevice::getVPDPageString(std::uint8_t pageCode) const {
+    return pageName(getvpdpagestr(pageCode, cachedPeripheralDeviceType()));
+}
+
+qln::String ScsiSPCDevice::getSerialNumber(bool force) {
+    if (!force && !hasVPDPage(0x80, false))
+        return qln::String::EMPTY;
+    std::uint8_t area[kSerialArea];
+    std::memset(area, 0, sizeof(area));
+    if (!inquiry(0x80, area, kSerialArea, true)) {
+        if (force)
+            QLN_LOG(s_logger, kChannel, qln::LOG_TRACE, "647 " + "Could not query VPD unit serial number.");
+        else
+            QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
+                    "645 " + "VPD Unit Serial Number request failed even though the page was claimed to "
+                             "be present.");
+        return qln::String::EMPTY;
+    }
+    // No character beyond those that arrived.
+    const std::uint32_t arrived = bytesArrived(kSerialArea);
+    const std::uint32_t count = smallest(smallest(area[3], kSerialArea - 4), arrived > 4 ? arrived - 4 : 0);
+    qln::String serial(reinterpret_cast<const char*>(area + 4), count);
+    serial.trim();
+    return serial;
+}
+
+// --- self-test, temperature, ATA detection ----------------------------------
+
+bool ScsiSPCDevice::getSelfTestResults(self_test_log_parameter_t (*results)[20], bool raiseMessage) {
+    std::uint8_t area[kSelfTestPage];
+    if (!logSense(0x10, area, kSelfTestPage, 0, 0))
+        return false;
+    const std::uint32_t length = getBE16(area + 2);
+    if (area[0] == 0x10 && length == 0x190) {
+        std::memcpy(*results, area + 4, 400);
+        return true;
+    }
+    QLN_LOG(s_infoLogger, kInfoChannel, raiseMessage ? qln::LOG_ERROR : qln::LOG_WARN,
+            (raiseMessage ? "355 " : "358 ") + "SELF TEST results log page is incorrect. Page Code: 0x" +
+                qln::QLNValue(area[0]).toHexString(true) + " Page Length: " + decimal(length));
+    return false;
+}
+
+bool ScsiSPCDevice::startBackgroundTest(bool extended) {
+    return sendDiagnostic(extended ? SPC_DIAGNOSTIC_BACKGROUND_EXTENDED : SPC_DIAGNOSTIC_BACKGROUND_SHORT,
+                          false, false, nullptr, 0, 10000);
+}
+
+bool ScsiSPCDevice::isSelfTestRunning(std::int8_t* percent) {
+    if (percent != nullptr)
+        *percent = -1;
+    std::uint8_t sense[SENSE_BUFFER_SIZE];
+    if (requestSense(sense)) {
+        const std::uint32_t arrived = bytesArrived(SENSE_BUFFER_SIZE);
+        const std::uint8_t format = sense[0] & 0x7F;
+        if (format == 0x70 || format == 0x71) {
+            if (!(sense[0] & 0x80))
+                QLN_LOG(s_infoLogger, kInfoChannel, qln::LOG_WARN,
+                        "381 " + "Fixed format sense data is not 'Valid'");
+            if ((sense[2] & 0x0F) != 0x02)
+                return false;
+            if (sense[7] >= 10 && (sense[15] & 0x80) && percent != nullptr)
+                *percent = progressPercent(sense + 16);
+            return true;
+        }
+        if (format == 0x72 || format == 0x73) {
+            if ((sense[1] & 0x0F) != 0x02)
+                return false;
+            // Only descriptors that lie wholly within the bytes that came.
+            const std::uint32_t end = smallest(8u + sense[7], arrived);
+            std::uint32_t offset = 8;
+            while (offset + 2 <= end) {
+                const std::uint8_t* d = sense + offset;
+                const std::uint32_t size = d[1] + 2u;
+                if (offset + size > end)
+                    break;
+                if (d[1] == 0x06) {
+                    const bool sksv = (d[4] & 0x80) != 0;
+                    if (sksv && percent != nullptr)
+                        *percent = progressPercent(d + 5);
+                    return sksv;
+                }
+                offset += size;
+            }
+            return true;
+        }
+    }
+    self_test_log_parameter_t results[20];
+    if (!getSelfTestResults(&results, false))
+        return false;
+    for (const self_test_log_parameter_t& p : results)
+        if (getBE16(p.parameterCode) == 0x0001 && (p.codeAndResults & 0x0F) == 0x0F)
+            return true;
+    return false;
+}
+
+bool ScsiSPCDevice::getTemperature(std::uint8_t& temperature) {
+    std::uint8_t page[16];
+    if (hasLogPage(0x0D) && logSense(0x0D, page, 16, 0, 0) && getBE16(page + 2) >= 6 &&
+        getBE16(page + 4) == 0x0000 && page[9] != 0xFF) {
+        temperature = page[9];
+        return true;
+    }
+    if (hasLogPage(0x2F) && logSense(0x2F, page, 12, 0, 0) && getBE16(page + 2) >= 8 &&
+        getBE16(page + 4) == 0x0000 && page[7] >= 4) {
+        temperature = page[10];
+        return true;
+    }
+    return false;
+}
+
+bool ScsiSPCDevice::getMaxTemperature(std::uint8_t& temperature) {
+    std::uint8_t page[16];
+    if (hasLogPage(0x0D) && logSense(0x0D, page, 16, 0, 0) && getBE16(page + 2) >= 12 &&
+        getBE16(page + 10) == 0x0001 && page[15] != 0xFF) {
+        temperature = page[15];
+        return true;
+    }
+    return false;
+}
+
+bool ScsiSPCDevice::isATADevice() {
+    scsi_inquiry_t data;
+    if (!inquiry(&data, true))
+        return false;
+    const bool signature = std::memcmp(data.vendorId, kAtaSignature, sizeof(kAtaSignature)) == 0;
+    const std::uint8_t type = data.peripheral & 0x1F;
+
+    std::uint8_t command;
+    if (type == 0x00 || type == 0x0E) {
+        command = 0xEC;  // IDENTIFY DEVICE
+    } else if (type == 0x05 || type == 0x08) {
+        command = 0xA1;  // IDENTIFY PACKET DEVICE
+    } else {
+        if (!signature)
+            QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
+                    "571 " + "Device is not MMC, RBC, or SBC and does not have the 'ATA     ' signature.");
+        return signature;
+    }
+
+    // PIO data-in, one 512-byte block counted in the SECTOR COUNT field.
+    std::uint8_t cdb[16] = {kAtaPassThrough16, 0x08, 0x0E, 0, 0, 0, 0x01, 0, 0, 0, 0, 0, 0, 0, command, 0};
+    std::uint8_t identify[512];
+    std::memset(identify, 0, sizeof(identify));
+    if (!send_scsi_cmd(cdb, sizeof(cdb), identify, sizeof(identify), DXFER_FROM_DEVICE, 15000))
+        return signature;
+
+    const std::uint32_t word0 = identify[0] | (std::uint32_t(identify[1]) << 8);
+    if (word0 == 0x848A)  // CompactFlash
+        return signature;
+    if (command == 0xA1) {
+        if ((word0 & 0xC000) != 0x8000)
+            return signature;
+        if (((word0 >> 8) & 0x1F) != type) {
+            QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
+                    "547 " + "This device claims to be ATAPI but has conflicting information about its "
+                             "peripheral device type.  It also has a broken SCSI/ATA Translation (SAT)");
+            return signature;
+        }
+        QLN_LOG(s_logger, kChannel, qln::LOG_WARN, "543 " + "The device appears to be ATAPI.");
+    } else if (word0 & 0x8000) {
+        return signature;
+    }
+    const sense_info& sense = resultData.sense;
+    return sense.status == 0 && sense.valid && sense.senseKey == 0 && sense.asc == 0 && sense.ascq == 0;
 }
 
 }  // namespace scsi

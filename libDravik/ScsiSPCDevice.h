@@ -91,6 +91,22 @@ enum _SPC_DIAGNOSTIC_TYPES {
     SPC_DIAGNOSTIC_FOREGROUND_EXTENDED = 6
 };
 
+// One parameter of the SELF-TEST RESULTS log page (10h); the page holds 20.
+struct self_test_log_parameter_t {
+    std::uint8_t parameterCode[2];     // 0-1: 0001h (most recent) to 0014h, big-endian
+    std::uint8_t control;              // 2
+    std::uint8_t parameterLength;      // 3
+    std::uint8_t codeAndResults;       // 4: SELF-TEST CODE (7..5), SELF-TEST RESULTS (3..0)
+    std::uint8_t selfTestNumber;       // 5
+    std::uint8_t powerOnHours[2];      // 6-7: ACCUMULATED POWER ON HOURS
+    std::uint8_t firstFailure[8];      // 8-15: ADDRESS OF FIRST FAILURE
+    std::uint8_t senseKey;             // 16: SENSE KEY (3..0)
+    std::uint8_t asc;                  // 17
+    std::uint8_t ascq;                 // 18
+    std::uint8_t vendorSpecific;       // 19
+};
+
+static_assert(sizeof(self_test_log_parameter_t) == 20, "self-test log parameters are 20 bytes");
 static_assert(sizeof(scsi_inquiry_t) == 256, "standard INQUIRY data are 256 bytes");
 static_assert(offsetof(scsi_inquiry_t, vendorId) == 8, "vendor identification at byte 8");
 static_assert(offsetof(scsi_inquiry_t, productId) == 16, "product identification at byte 16");
@@ -180,6 +196,32 @@ public:
     // non-zero multiple of 512.
     bool securityProtocolIn(std::uint8_t securityProtocol, std::uint16_t protocolSpecific,
                             qln::Buffer<unsigned char>& buffer, bool inc512);
+
+    // Page support, each list read from the device on first demand; the VPD
+    // and mode lists are read again when `refresh` is set.
+    bool hasLogPage(std::uint8_t pageCode);
+    bool hasVPDPage(std::uint8_t pageCode, bool refresh);
+    bool hasModePage(std::uint8_t pageCode, std::uint8_t subpageCode, bool useModeSense10, bool refresh);
+    // "0x<code> <name>" for each supported log page; the array is left alone
+    // when the list cannot be read.
+    bool availLogPages(qln::Array<qln::String>& pages);
+    qln::String getLogPageString(std::uint8_t pageCode) const;
+    qln::String getVPDPageString(std::uint8_t pageCode) const;
+    // The unit serial number (VPD page 80h); with `force` asked for even when
+    // the device does not list the page. Empty when none is available.
+    qln::String getSerialNumber(bool force);
+
+    // The 20 parameters of the SELF-TEST RESULTS log page; `raiseMessage`
+    // logs a malformed page as an error rather than a warning.
+    bool getSelfTestResults(self_test_log_parameter_t (*results)[20], bool raiseMessage);
+    bool startBackgroundTest(bool extended);
+    // Whether a self-test runs; `percent` (may be null) gets its progress, -1
+    // when the device reports none.
+    bool isSelfTestRunning(std::int8_t* percent);
+    bool getTemperature(std::uint8_t& temperature);
+    bool getMaxTemperature(std::uint8_t& temperature);
+    // Whether the device is an ATA or ATAPI device behind a translation layer.
+    bool isATADevice();
 
 protected:
     // PERIPHERAL DEVICE TYPE of the cached INQUIRY data, SPC_UNKNOWN_DEVICE_TYPE
