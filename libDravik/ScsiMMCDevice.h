@@ -55,6 +55,30 @@ public:
     ScsiDevice& getScsiDevice() { return *this; }
     const ScsiDevice& getScsiDevice() const { return *this; }
 
+    // Medium and drive control. Each sends one command with the device's
+    // default time-out and answers the success rule.
+
+    bool blank(std::uint8_t blankingType, bool immediate, std::uint32_t startAddressOrTrack);
+    bool closeTrack(std::uint8_t closeFunction, std::uint16_t trackOrSession, bool immediate);
+    // With arsv the value is the reservation's logical block address,
+    // without it the reservation size in blocks.
+    bool reserveTrack(bool arsv, std::uint32_t reservation);
+    // Sends the parameter list as it is (format code 001b).
+    bool formatUnit(bool fmtData, bool cmpList, qln::Buffer<unsigned char>& parameterList);
+    // loadUnload and start count as set when non-zero.
+    bool loadUnloadMedium(std::uint8_t loadUnload, std::uint8_t start, std::uint8_t slot, bool immediate);
+    bool startStopUnit(_MMC_SSU_LOEJ_START loejStart, bool immediate, _MMC_SSU_POWER_CONDITION powerCondition);
+    bool loadMedium(bool immediate);
+    bool unloadMedium(bool immediate);
+    bool pauseResume(bool pause);
+    bool playAudio10(std::uint32_t startLba, std::uint16_t blocks);
+    bool playAudio12(std::uint32_t startLba, std::uint32_t blocks);
+    bool playAudioMSF(std::uint8_t startMinute, std::uint8_t startSecond, std::uint8_t startFrame,
+                      std::uint8_t endMinute, std::uint8_t endSecond, std::uint8_t endFrame);
+    bool preventAllowMediumRemoval(bool prevent, bool persistent);
+    bool synchronizeCache(std::uint32_t lba, std::uint16_t blocks, bool immediate);
+    bool seek10(std::uint32_t lba);
+
     // Features, profiles and their caches
 
     // (end of features, profiles and their caches)
