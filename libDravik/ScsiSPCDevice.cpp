@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "BigEndian.h"
 #include "qln/Format.h"
 #include "qln/Log.h"
 
@@ -40,26 +41,10 @@ const std::uint32_t kOpCodeListArea = 8196;  // 4-byte header and 8192 bytes of 
 const std::uint32_t kOpCodeListMax = kOpCodeListArea - 4;
 const unsigned int kOpCodeQueryTimeoutMs = 5000;
 
-void putBE16(std::uint8_t* at, std::uint32_t value) {
-    at[0] = static_cast<std::uint8_t>(value >> 8);
-    at[1] = static_cast<std::uint8_t>(value);
-}
-
-void putBE32(std::uint8_t* at, std::uint32_t value) {
-    at[0] = static_cast<std::uint8_t>(value >> 24);
-    at[1] = static_cast<std::uint8_t>(value >> 16);
-    at[2] = static_cast<std::uint8_t>(value >> 8);
-    at[3] = static_cast<std::uint8_t>(value);
-}
-
-std::uint32_t getBE16(const std::uint8_t* at) {
-    return (std::uint32_t(at[0]) << 8) | at[1];
-}
-
-std::uint32_t getBE32(const std::uint8_t* at) {
-    return (std::uint32_t(at[0]) << 24) | (std::uint32_t(at[1]) << 16) | (std::uint32_t(at[2]) << 8) |
-           at[3];
-}
+using detail::getBE16;
+using detail::getBE32;
+using detail::putBE16;
+using detail::putBE32;
 
 std::uint32_t smallest(std::uint32_t a, std::uint32_t b) {
     return a < b ? a : b;
