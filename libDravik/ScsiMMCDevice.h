@@ -1,0 +1,71 @@
+// The device object of optical drives (multimedia commands): medium and
+// drive control, reading and writing, disc and drive information. It keeps
+// the drive's feature and profile lists once they are read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "DravikConfig.h"
+#include "ScsiDevice.h"
+#include "ScsiSPCDevice.h"
+#include "qln/Buffer.h"
+#include "qln/FileHandle.h"
+#include "qln/SharedResource.h"
+#include "qln/Storage.h"
+
+namespace scsi {
+
+// LoEj (bit 1) and Start (bit 0) of START STOP UNIT as one value.
+enum _MMC_SSU_LOEJ_START {
+    MMC_SSU_STOP = 0,
+    MMC_SSU_START = 1,
+    MMC_SSU_EJECT = 2,
+    MMC_SSU_LOAD = 3
+};
+
+// POWER CONDITION field of START STOP UNIT.
+enum _MMC_SSU_POWER_CONDITION {
+    MMC_SSU_POWER_NO_CHANGE = 0x0,
+    MMC_SSU_POWER_IDLE = 0x2,
+    MMC_SSU_POWER_STANDBY = 0x3,
+    MMC_SSU_POWER_SLEEP = 0x5
+};
+
+// Sole owner of a list of 16-bit feature codes or profile numbers.
+typedef qln::TransferResource<qln::PointerStorage<qln::Buffer<std::uint16_t>, 0, 3>> CodeListHolder;
+
+// A device of the multimedia command set. Copies share the transport; the
+// feature and profile lists are the device's own and copied deeply. Like its
+// bases it has no virtual operations.
+class DRAVIK_API ScsiMMCDevice : public ScsiSPCDevice {
+public:
+    enum { MMC_DEFAULT_TIMEOUT_MS = 60000 };
+
+    explicit ScsiMMCDevice(qln::SharedFileHandle& fileHandle);
+    // Shares the device's transport and takes its cached INQUIRY data over;
+    // the time-out is the multimedia default whatever the source's is.
+    explicit ScsiMMCDevice(ScsiSPCDevice& device);
+    ScsiMMCDevice(const ScsiMMCDevice& other);
+    ScsiMMCDevice(ScsiMMCDevice&& other);
+    ScsiMMCDevice& operator=(const ScsiMMCDevice& other);
+    ScsiMMCDevice& operator=(ScsiMMCDevice&& other);
+    ~ScsiMMCDevice();
+
+    ScsiDevice& getScsiDevice() { return *this; }
+    const ScsiDevice& getScsiDevice() const { return *this; }
+
+    // Features, profiles and their caches
+
+    // (end of features, profiles and their caches)
+
+    // Table of contents, performance and format capacities
+
+    // (end of table of contents, performance and format capacities)
+
+protected:
+    CodeListHolder featureList;  // MMC feature codes, filled on first request
+    CodeListHolder profileList;  // MMC profile numbers, filled on first request
+};
+
+}  // namespace scsi
