@@ -8,7 +8,9 @@
 
 #include "DravikConfig.h"
 #include "ScsiDevice.h"
+#include "ScsiMMCTypes.h"
 #include "ScsiSPCDevice.h"
+#include "qln/Array.h"
 #include "qln/Buffer.h"
 #include "qln/FileHandle.h"
 #include "qln/SharedResource.h"
@@ -81,11 +83,36 @@ public:
 
     // Features, profiles and their caches
 
+    // GET CONFIGURATION into the caller's memory, which must hold
+    // allocationLength bytes.
+    bool getConfiguration(_MMC_FEATURES startingFeature, mmc_get_configuration_feature_list_hdr_t& header,
+                          std::uint16_t allocationLength, _MMC_GET_CONFIGURATION_RT_FIELD rt);
+
+    // The drive's descriptor of `feature` (its first `length` bytes, 4 to
+    // 65527); false when the drive lists another feature first.
+    bool getFeature(_MMC_FEATURES feature, mmc_feature_generic_t& descriptor, std::uint16_t length,
+                    _MMC_GET_CONFIGURATION_RT_FIELD rt);
+    // current: the drive reports the feature current now (asked every time);
+    // otherwise: the feature is in the drive's feature list.
+    bool hasFeature(_MMC_FEATURES feature, bool current);
+    bool getFeatures(qln::Array<_MMC_FEATURES>& features);
+    bool getProfiles(qln::Array<_MMC_PROFILES>& profiles);
+    bool hasProfile(_MMC_PROFILES profile);
+
+    // Constant English names; null for values without one.
+    static const char* getFeatureName(_MMC_FEATURES feature);
+    static const char* getProfileName(_MMC_PROFILES profile);
+
     // (end of features, profiles and their caches)
 
     // Table of contents, performance and format capacities
 
     // (end of table of contents, performance and format capacities)
+
+private:
+    // Read the lists from the drive the first time (or again with force).
+    bool updateFeaturesList(bool force);
+    bool updateProfilesList(bool force);
 
 protected:
     CodeListHolder featureList;  // MMC feature codes, filled on first request

@@ -150,6 +150,14 @@ struct mmc_feature_generic_t {
     unsigned char data[252];
 };
 
+// The 8-byte header of a GET CONFIGURATION answer; the feature descriptors
+// follow it in the caller's memory.
+struct mmc_get_configuration_feature_list_hdr_t {
+    unsigned char data_length[4];
+    unsigned char reserved[2];
+    unsigned char current_profile[2];
+};
+
 struct mmc_toc_hdr_t {
     unsigned char data_length[2];
     unsigned char first;

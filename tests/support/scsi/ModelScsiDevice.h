@@ -86,7 +86,10 @@ public:
     // The answer when no row matches; CHECK CONDITION, ILLEGAL REQUEST,
     // INVALID COMMAND OPERATION CODE unless set.
     void setDefault(const ModelAnswer& answer) { defaultAnswer_ = answer; }
-    void clearAnswers() { answers_.clear(); }
+    void clearAnswers() {
+        answers_.clear();
+        used_.clear();
+    }
 
     // Runs one command: records it, finds its row, writes the returned data
     // into `dataArea` (at most `dataAreaSize` bytes) and tells the outcome.

@@ -1,0 +1,511 @@
+// Features and profiles of the multimedia device against the model drive on
+// both roads: the single-feature read and its length limits, the current
+// test, the feature and profile lists read once per device, and hostile
+// GET CONFIGURATION answers whose length fields claim more than arrived.
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../spc/SpcTest.h"
+#include "ScsiMMCDevice.h"
+
+namespace scsi {
+namespace test {
+namespace {
+
+const wchar_t* const kMmcChannel = L"libDravik.ScsiMMCDevice";
+const std::uint8_t kGetConfiguration = 0x46;
+
+void putBE32(Bytes& b, std::size_t at, std::uint32_t v) {
+    b[at] = static_cast<std::uint8_t>(v >> 24);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 16);
+    b[at + 2] = static_cast<std::uint8_t>(v >> 8);
+    b[at + 3] = static_cast<std::uint8_t>(v);
+}
+
+// One feature descriptor: code, flags 03h, `extra` feature bytes counting up
+// from `fill`.
+Bytes featureDescriptor(std::uint16_t code, std::uint8_t extra, std::uint8_t fill = 0x40) {
+    Bytes d(4u + extra);
+    d[0] = static_cast<std::uint8_t>(code >> 8);
+    d[1] = static_cast<std::uint8_t>(code);
+    d[2] = 0x03;
+    d[3] = extra;
+    for (std::uint8_t i = 0; i < extra; ++i)
+        d[4 + i] = static_cast<std::uint8_t>(fill + i);
+    return d;
+}
+
+// A GET CONFIGURATION answer: the 8-byte header (data length counting what
+// follows it, current profile 0010h) and the descriptors.
+Bytes configuration(const std::vector<Bytes>& descriptors) {
+    Bytes b(8, 0);
+    for (const Bytes& d : descriptors)
+        b.insert(b.end(), d.begin(), d.end());
+    putBE32(b, 0, static_cast<std::uint32_t>(b.size() - 4));
+    b[7] = 0x10;
+    return b;
+}
+
+// The Profile List descriptor with these profile numbers, in drive order.
+Bytes profileList(const std::vector<std::uint16_t>& numbers) {
+    Bytes d(4, 0);
+    d[2] = 0x03;
+    d[3] = static_cast<std::uint8_t>(4 * numbers.size());
+    for (std::uint16_t n : numbers) {
+        const std::uint8_t p[4] = {static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n), 0, 0};
+        d.insert(d.end(), p, p + 4);
+    }
+    return d;
+}
+
+std::uint16_t allocationOf(const ModelCommand& c) {
+    return static_cast<std::uint16_t>((c.cdb[7] << 8) | c.cdb[8]);
+}
+
+std::uint16_t startOf(const ModelCommand& c) {
+    return static_cast<std::uint16_t>((c.cdb[2] << 8) | c.cdb[3]);
+}
+
+class MmcFeatureTest : public SpcTest {
+protected:
+    void SetUp() override {
+        SpcTest::SetUp();
+        mmc.reset(new ScsiMMCDevice(*device));
+    }
+
+    std::vector<std::wstring> mmcMessages() const {
+        std::vector<std::wstring> texts;
+        for (const qln::test::LogEntry& e : log.entries())
+            if (e.channel == kMmcChannel)
+                texts.push_back(e.text);
+        return texts;
+    }
+    int mmcLevel(const std::wstring& prefix) const {
+        std::vector<qln::test::LogEntry> found = log.withPrefix(prefix, kMmcChannel);
+        return found.empty() ? 0 : found[0].level;
+    }
+    std::size_t sent() const { return model->commands().size(); }
+
+    std::unique_ptr<ScsiMMCDevice> mmc;
+};
+
+// --- getFeature --------------------------------------------------------------
+
+TEST_P(MmcFeatureTest, FeatureLengthBelowHeaderLogsAndSendsNothing) {
+    mmc_feature_generic_t record;
+    EXPECT_FALSE(mmc->getFeature(MMC_FEATURE_CORE, record, 3, MMC_GET_CONFIGURATION_RT_ONE));
+    EXPECT_EQ(sent(), 0u);
+    EXPECT_EQ(mmcLevel(L"426 The requested feature buffer is too small to store the generic feature descriptor"),
+              qln::LOG_ERROR);
+}
+
+TEST_P(MmcFeatureTest, FeatureLengthWhoseAllocationWouldWrapSendsNothing) {
+    mmc_feature_generic_t record;
+    for (std::uint16_t length : {std::uint16_t(65528), std::uint16_t(65535)}) {
+        SCOPED_TRACE(length);
+        EXPECT_FALSE(mmc->getFeature(MMC_FEATURE_CORE, record, length, MMC_GET_CONFIGURATION_RT_ONE));
+    }
+    EXPECT_EQ(sent(), 0u);
+}
+
+struct FeatureBlockCase {
+    const char* name;
+    std::uint16_t length;
+    _MMC_GET_CONFIGURATION_RT_FIELD rt;
+    std::uint16_t allocation;
+};
+
+TEST_P(MmcFeatureTest, FeatureBlockCarriesStartRtAndLengthPlusHeader) {
+    const FeatureBlockCase cases[] = {
+        {"smallest record", 4, MMC_GET_CONFIGURATION_RT_ONE, 12},
+        {"all features", 100, MMC_GET_CONFIGURATION_RT_ALL, 108},
+        {"largest record", 65527, MMC_GET_CONFIGURATION_RT_CURRENT, 65535},
+    };
+    model->on(ModelAnswer::good({kGetConfiguration}, configuration({featureDescriptor(0x010C, 4)})));
+    mmc_feature_generic_t record;
+    for (const FeatureBlockCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        model->clearCommands();
+        mmc->getFeature(MMC_FEATURE_FIRMWARE_INFORMATION, record, c.length, c.rt);
+        ASSERT_EQ(sent(), 1u);
+        const ModelCommand& cmd = model->lastCommand();
+        EXPECT_EQ(cmd.cdb[0], kGetConfiguration);
+        EXPECT_EQ(cmd.cdb.size(), 10u);
+        EXPECT_EQ(cmd.cdb[1], c.rt);
+        EXPECT_EQ(startOf(cmd), 0x010C);
+        EXPECT_EQ(allocationOf(cmd), c.allocation);
+        EXPECT_EQ(cmd.dataLen, c.allocation);
+        EXPECT_EQ(cmd.direction, DXFER_FROM_DEVICE);
+        EXPECT_EQ(cmd.timeout, road->recordedTimeout(60000));
+    }
+}
+
+TEST_P(MmcFeatureTest, AnotherFeatureFirstLeavesRecordUntouched) {
+    Bytes answer = configuration({featureDescriptor(0x0108, 8)});
+    answer.resize(8 + 40, 0);  // the drive fills the allocation
+    model->on(ModelAnswer::good({kGetConfiguration}, answer));
+    mmc_feature_generic_t record;
+    std::memset(&record, 0xAB, sizeof(record));
+    EXPECT_FALSE(mmc->getFeature(MMC_FEATURE_REAL_TIME_STREAMING, record, 40, MMC_GET_CONFIGURATION_RT_ONE));
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&record);
+    for (std::size_t i = 0; i < sizeof(record); ++i)
+        ASSERT_EQ(bytes[i], 0xAB) << i;
+    EXPECT_TRUE(mmcMessages().empty());
+}
+
+TEST_P(MmcFeatureTest, FeatureCopiesAtMostTheRecordLength) {
+    // Data length 500: the asked descriptor and the start of the next ones.
+    std::vector<Bytes> descriptors = {featureDescriptor(0x0001, 8, 0x10)};
+    while (configuration(descriptors).size() < 504)
+        descriptors.push_back(featureDescriptor(0x0100, 4, 0x60));
+    Bytes answer = configuration(descriptors);
+    answer.resize(504);
+    putBE32(answer, 0, 500);
+    model->on(ModelAnswer::good({kGetConfiguration}, answer));
+    mmc_feature_generic_t record;
+    std::memset(&record, 0xAB, sizeof(record));
+    ASSERT_TRUE(mmc->getFeature(MMC_FEATURE_CORE, record, 100, MMC_GET_CONFIGURATION_RT_ALL));
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&record);
+    EXPECT_EQ(0, std::memcmp(bytes, answer.data() + 8, 100));
+    EXPECT_EQ(bytes[100], 0xAB);
+}
+
+TEST_P(MmcFeatureTest, FeatureCopiesOnlyWhatTheDataLengthCovers) {
+    // Data length 16: the record takes the 12 bytes after the header, the
+    // rest of the allocation stays as the caller left it.
+    Bytes answer = configuration({featureDescriptor(0x0001, 8, 0x10)});
+    answer.resize(108, 0xEE);
+    model->on(ModelAnswer::good({kGetConfiguration}, answer));
+    mmc_feature_generic_t record;
+    std::memset(&record, 0xAB, sizeof(record));
+    ASSERT_TRUE(mmc->getFeature(MMC_FEATURE_CORE, record, 100, MMC_GET_CONFIGURATION_RT_ALL));
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&record);
+    EXPECT_EQ(0, std::memcmp(bytes, answer.data() + 8, 12));
+    EXPECT_EQ(bytes[12], 0xAB);
+}
+
+TEST_P(MmcFeatureTest, FeatureShortAnswerOfOneDescriptorFails) {
+    // RT 2 sends the asked descriptor only, fewer bytes than allocated.
+    model->on(ModelAnswer::good({kGetConfiguration}, configuration({featureDescriptor(0x0001, 8)})));
+    mmc_feature_generic_t record;
+    EXPECT_FALSE(mmc->getFeature(MMC_FEATURE_CORE, record, 100, MMC_GET_CONFIGURATION_RT_ONE));
+    EXPECT_EQ(mmc->getLastResult().code, 6);
+}
+
+TEST_P(MmcFeatureTest, FeatureDataLengthBelowFourLogsShortBuffer) {
+    Bytes answer(12, 0);
+    answer[3] = 3;
+    model->on(ModelAnswer::good({kGetConfiguration}, answer));
+    mmc_feature_generic_t record;
+    EXPECT_FALSE(mmc->getFeature(MMC_FEATURE_PROFILE_LIST, record, 4, MMC_GET_CONFIGURATION_RT_ALL));
+    EXPECT_EQ(mmcLevel(L"441 GET CONFIGURATION returned short buffer of size: 3 bytes"), qln::LOG_WARN);
+}
+
+// --- hasFeature with current --------------------------------------------------
+
+TEST_P(MmcFeatureTest, CurrentFeatureAsksTheDriveEveryTime) {
+    model->on(ModelAnswer::good({kGetConfiguration}, configuration({featureDescriptor(0x002F, 4)})));
+    EXPECT_TRUE(mmc->hasFeature(MMC_FEATURE_DVD_R_RW_WRITE, true));
+    EXPECT_TRUE(mmc->hasFeature(MMC_FEATURE_DVD_R_RW_WRITE, true));
+    ASSERT_EQ(sent(), 2u);
+    for (const ModelCommand& c : model->commands()) {
+        EXPECT_EQ(c.cdb[1], MMC_GET_CONFIGURATION_RT_CURRENT);
+        EXPECT_EQ(startOf(c), 0x002F);
+        EXPECT_EQ(allocationOf(c), 12);
+    }
+    // The drive lists the next current feature: the asked one is not current.
+    EXPECT_FALSE(mmc->hasFeature(MMC_FEATURE_DVD_PLUS_RW, true));
+}
+
+// --- the cached lists ---------------------------------------------------------
+
+class MmcListTest : public MmcFeatureTest {
+protected:
+    void driveLists(const std::vector<std::uint16_t>& profiles, const std::vector<std::uint16_t>& features) {
+        std::vector<Bytes> descriptors = {profileList(profiles)};
+        for (std::uint16_t f : features)
+            descriptors.push_back(featureDescriptor(f, 4));
+        model->on(ModelAnswer::good({kGetConfiguration}, configuration(descriptors)));
+    }
+};
+
+TEST_P(MmcListTest, ListsAreReadOncePerDevice) {
+    driveLists({0x0012, 0x0011, 0x0010}, {0x0001, 0x0003, 0x001F, 0x0107});
+    struct Query {
+        const char* name;
+        bool (*call)(ScsiMMCDevice&);
+    };
+    const Query queries[] = {
+        {"hasFeature", [](ScsiMMCDevice& d) { return d.hasFeature(MMC_FEATURE_DVD_READ, false); }},
+        {"getFeatures",
+         [](ScsiMMCDevice& d) {
+             qln::Array<_MMC_FEATURES> a;
+             return d.getFeatures(a) && a.size() == 5;
+         }},
+        {"getProfiles",
+         [](ScsiMMCDevice& d) {
+             qln::Array<_MMC_PROFILES> a;
+             return d.getProfiles(a) && a.size() == 3;
+         }},
+        {"hasProfile", [](ScsiMMCDevice& d) { return d.hasProfile(MMC_PROFILE_DVD_RAM); }},
+    };
+    for (const Query& q : queries) {
+        SCOPED_TRACE(q.name);
+        ScsiMMCDevice fresh(*device);
+        model->clearCommands();
+        EXPECT_TRUE(q.call(fresh));
+        ASSERT_EQ(sent(), 2u);
+        for (const ModelCommand& c : model->commands()) {
+            EXPECT_EQ(c.cdb[1], MMC_GET_CONFIGURATION_RT_ALL);
+            EXPECT_EQ(startOf(c), 0);
+        }
+        const bool features = q.name[3] == 'F';
+        EXPECT_EQ(allocationOf(model->commands()[0]), features ? 8 : 12);
+        EXPECT_EQ(allocationOf(model->commands()[1]), 8 + 4 + 12 + 4 * 8);
+        EXPECT_TRUE(q.call(fresh));
+        EXPECT_EQ(sent(), 2u);
+    }
+}
+
+TEST_P(MmcListTest, FeatureListInDriveOrder) {
+    driveLists({0x0008}, {0x0001, 0x0113, 0x0003, 0xFFDF});
+    qln::Array<_MMC_FEATURES> features;
+    features.append(MMC_FEATURE_AACS);
+    ASSERT_TRUE(mmc->getFeatures(features));
+    const std::vector<int> expected = {0x0000, 0x0001, 0x0113, 0x0003, 0xFFDF};
+    ASSERT_EQ(features.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(features[static_cast<qln::Uint32>(i)], expected[i]);
+    EXPECT_TRUE(mmc->hasFeature(static_cast<_MMC_FEATURES>(0xFFDF), false));
+    EXPECT_TRUE(mmc->hasFeature(static_cast<_MMC_FEATURES>(0x10113), false));  // low 16 bits
+    EXPECT_FALSE(mmc->hasFeature(MMC_FEATURE_DVD_READ, false));
+}
+
+TEST_P(MmcListTest, ProfileListReversesTheDriveOrder) {
+    driveLists({0x0012, 0x0011, 0x0010}, {});
+    qln::Array<_MMC_PROFILES> profiles;
+    ASSERT_TRUE(mmc->getProfiles(profiles));
+    ASSERT_EQ(profiles.size(), 3u);
+    EXPECT_EQ(profiles[0], MMC_PROFILE_DVD_ROM);
+    EXPECT_EQ(profiles[1], MMC_PROFILE_DVD_R_SEQUENTIAL);
+    EXPECT_EQ(profiles[2], MMC_PROFILE_DVD_RAM);
+    EXPECT_TRUE(mmc->hasProfile(MMC_PROFILE_DVD_R_SEQUENTIAL));
+    EXPECT_FALSE(mmc->hasProfile(MMC_PROFILE_CD_ROM));
+}
+
+TEST_P(MmcListTest, RejectedFirstReadCountsAsAnEmptyList) {
+    model->on(ModelAnswer::checkCondition({kGetConfiguration}, fixedSense(0x05, 0x20, 0x00)));
+    qln::Array<_MMC_PROFILES> profiles;
+    profiles.append(MMC_PROFILE_BD_RE);
+    EXPECT_FALSE(mmc->getProfiles(profiles));
+    EXPECT_EQ(profiles.size(), 0u);
+    EXPECT_EQ(sent(), 1u);
+    profiles.append(MMC_PROFILE_BD_RE);
+    EXPECT_TRUE(mmc->getProfiles(profiles));
+    EXPECT_EQ(profiles.size(), 0u);
+    EXPECT_EQ(sent(), 1u);
+
+    qln::Array<_MMC_FEATURES> features;
+    features.append(MMC_FEATURE_CORE);
+    EXPECT_FALSE(mmc->getFeatures(features));
+    EXPECT_EQ(features.size(), 0u);
+    EXPECT_TRUE(mmc->getFeatures(features));
+    EXPECT_FALSE(mmc->hasFeature(MMC_FEATURE_PROFILE_LIST, false));
+    EXPECT_EQ(sent(), 2u);
+}
+
+TEST_P(MmcListTest, FeatureListTotalLimit) {
+    // Zero bytes after the header read as 4-byte descriptors of code 0000h.
+    struct Case {
+        std::uint32_t total;
+        bool read;
+        std::size_t codes;
+        std::size_t commands;
+    };
+    const Case cases[] = {{65530, true, (65530 - 8) / 4, 2}, {65531, false, 0, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.total);
+        model->clearAnswers();
+        model->clearCommands();
+        log.clear();
+        Bytes answer(c.total, 0);
+        putBE32(answer, 0, c.total - 4);
+        model->on(ModelAnswer::good({kGetConfiguration}, answer));
+        ScsiMMCDevice fresh(*device);
+        qln::Array<_MMC_FEATURES> features;
+        EXPECT_EQ(fresh.getFeatures(features), c.read);
+        EXPECT_EQ(features.size(), c.codes);
+        EXPECT_EQ(sent(), c.commands);
+        EXPECT_TRUE(mmcMessages().empty());
+    }
+}
+
+// Hostile answers: every list holds only what lies inside the answer.
+struct HostileCase {
+    const char* name;
+    Bytes first;   // answer to the header-sized read
+    Bytes second;  // answer to the full read
+    bool read;
+    std::vector<int> entries;
+    const wchar_t* message;  // expected message, or null for none
+};
+
+Bytes withDataLength(Bytes b, std::uint32_t dataLength) {
+    putBE32(b, 0, dataLength);
+    return b;
+}
+
+Bytes withByte(Bytes b, std::size_t at, std::uint8_t value) {
+    b[at] = value;
+    return b;
+}
+
+std::vector<HostileCase> profileCases() {
+    const Bytes two = configuration({profileList({0x0009, 0x0008})});  // data length 16
+    return {
+        {"well formed", two, two, true, {0x0008, 0x0009}, nullptr},
+        {"additional length claims more profiles than arrived", withByte(two, 11, 0xFC),
+         withByte(two, 11, 0xFC), true, {0x0008, 0x0009}, nullptr},
+        {"additional length not a multiple of four", two, withByte(two, 11, 6), true, {0x0009}, nullptr},
+        {"additional length zero", two, withByte(two, 11, 0), true, {}, nullptr},
+        {"second data length below the first", two, withByte(withDataLength(two, 12), 11, 8), true, {0x0009},
+         nullptr},
+        {"first data length below 8", withDataLength(two, 7), two, false, {},
+         L"687 Invalid buffer size returned: 7"},
+        {"first total beyond 16 bits", withDataLength(two, 65532), two, false, {},
+         L"687 Invalid buffer size returned: 65532"},
+        {"second data length above the first", two, withDataLength(two, 17), false, {},
+         L"698 Invalid buffer size returned: 17"},
+        {"second data length below 8", two, withDataLength(two, 4), false, {},
+         L"698 Invalid buffer size returned: 4"},
+    };
+}
+
+std::vector<HostileCase> featureCases() {
+    const Bytes three = configuration({profileList({0x0008}), featureDescriptor(0x0001, 4),
+                                       featureDescriptor(0x001E, 4)});  // data length 28
+    return {
+        {"well formed", three, three, true, {0x0000, 0x0001, 0x001E}, nullptr},
+        {"second data length differs", three, withDataLength(three, 24), false, {}, nullptr},
+        {"last descriptor claims bytes beyond the answer", three, withByte(three, 27, 0xFF), true,
+         {0x0000, 0x0001, 0x001E}, nullptr},
+        {"a descriptor skips past the answer", three, withByte(three, 19, 0xF0), true, {0x0000, 0x0001},
+         nullptr},
+        {"header only", withDataLength(Bytes(8, 0), 4), withDataLength(Bytes(8, 0), 4), true, {}, nullptr},
+        {"data length below the header", withDataLength(Bytes(8, 0), 0), withDataLength(Bytes(8, 0), 0), true,
+         {}, nullptr},
+    };
+}
+
+TEST_P(MmcListTest, HostileProfileAnswers) {
+    for (const HostileCase& c : profileCases()) {
+        SCOPED_TRACE(c.name);
+        model->clearAnswers();
+        model->clearCommands();
+        log.clear();
+        model->on(ModelAnswer::good({kGetConfiguration}, c.first).times(1));
+        model->on(ModelAnswer::good({kGetConfiguration}, c.second));
+        ScsiMMCDevice fresh(*device);
+        qln::Array<_MMC_PROFILES> profiles;
+        EXPECT_EQ(fresh.getProfiles(profiles), c.read);
+        ASSERT_EQ(profiles.size(), c.entries.size());
+        for (std::size_t i = 0; i < c.entries.size(); ++i)
+            EXPECT_EQ(profiles[static_cast<qln::Uint32>(i)], c.entries[i]);
+        if (c.message)
+            EXPECT_EQ(mmcLevel(c.message), qln::LOG_ERROR) << log.dump();
+        else
+            EXPECT_TRUE(mmcMessages().empty()) << log.dump();
+    }
+}
+
+TEST_P(MmcListTest, HostileFeatureAnswers) {
+    for (const HostileCase& c : featureCases()) {
+        SCOPED_TRACE(c.name);
+        model->clearAnswers();
+        model->clearCommands();
+        log.clear();
+        model->on(ModelAnswer::good({kGetConfiguration}, c.first).times(1));
+        model->on(ModelAnswer::good({kGetConfiguration}, c.second));
+        ScsiMMCDevice fresh(*device);
+        qln::Array<_MMC_FEATURES> features;
+        EXPECT_EQ(fresh.getFeatures(features), c.read);
+        ASSERT_EQ(features.size(), c.entries.size());
+        for (std::size_t i = 0; i < c.entries.size(); ++i)
+            EXPECT_EQ(features[static_cast<qln::Uint32>(i)], c.entries[i]);
+        EXPECT_TRUE(mmcMessages().empty()) << log.dump();
+    }
+}
+
+TEST_P(MmcListTest, CopiedDeviceKeepsItsOwnLists) {
+    driveLists({0x0010}, {0x0001});
+    qln::Array<_MMC_PROFILES> profiles;
+    ASSERT_TRUE(mmc->getProfiles(profiles));
+    ScsiMMCDevice copy(*mmc);
+    model->clearCommands();
+    EXPECT_TRUE(copy.hasProfile(MMC_PROFILE_DVD_ROM));
+    EXPECT_EQ(sent(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, MmcFeatureTest, SPC_BOTH_ROADS, ParamNamer());
+INSTANTIATE_TEST_SUITE_P(Roads, MmcListTest, SPC_BOTH_ROADS, ParamNamer());
+
+// --- names --------------------------------------------------------------------
+
+struct NameCase {
+    const char* what;
+    bool feature;
+    std::int32_t value;
+    const char* name;         // null: no name
+    const wchar_t* message;   // the miss message, or null for none
+};
+
+const NameCase kNameCases[] = {
+    {"feature 0113h", true, 0x0113, "SecurDisc", nullptr},
+    {"feature 0004h keeps its trailing blank", true, 0x0004, "Write Protect ", nullptr},
+    {"first feature row", true, 0x0000, "Profile List", nullptr},
+    {"last feature row", true, 0xFFDF, "OBIST", nullptr},
+    {"feature 0022h", true, 0x0022, nullptr, L"597 Unrecognized MMC feature: 0x0022"},
+    {"feature above the last row", true, 0xFFE0, nullptr, L"597 Unrecognized MMC feature: 0xFFE0"},
+    {"feature 10000h", true, 0x10000, nullptr, nullptr},
+    {"negative feature, looked up by its low bits", true, -0xFFFF, "Core", nullptr},
+    {"profile FFFFh", false, 0xFFFF, "Drive Not Conforming to a Standard Profile", nullptr},
+    {"profile FFFFFFFFh", false, -1, "Drive Not Conforming to a Standard Profile", nullptr},
+    {"first profile row", false, 0x0000, "No Current", nullptr},
+    {"profile 0003h", false, 0x0003, nullptr, L"645 Unrecognized MMC profile: 0x0003"},
+    {"profile 10008h", false, 0x10008, nullptr, nullptr},
+};
+
+class MmcNameTest : public qln::test::LogCaptureTest {};
+
+TEST_F(MmcNameTest, LookupsAndMissMessages) {
+    for (const NameCase& c : kNameCases) {
+        SCOPED_TRACE(c.what);
+        log.clear();
+        const char* name = c.feature ? ScsiMMCDevice::getFeatureName(static_cast<_MMC_FEATURES>(c.value))
+                                     : ScsiMMCDevice::getProfileName(static_cast<_MMC_PROFILES>(c.value));
+        if (c.name == nullptr)
+            EXPECT_EQ(name, nullptr);
+        else
+            EXPECT_STREQ(name, c.name);
+        std::vector<qln::test::LogEntry> mine;
+        for (const qln::test::LogEntry& e : log.entries())
+            if (e.channel == kMmcChannel)
+                mine.push_back(e);
+        if (c.message == nullptr) {
+            EXPECT_TRUE(mine.empty()) << log.dump();
+        } else {
+            ASSERT_EQ(mine.size(), 1u) << log.dump();
+            EXPECT_EQ(mine[0].text, c.message);
+            EXPECT_EQ(mine[0].level, qln::LOG_WARN);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace scsi
