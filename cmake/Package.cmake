@@ -12,7 +12,7 @@ include(CMakePackageConfigHelpers)
 
 set(QLN_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Dravik)
 
-install(FILES ${QLN_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(PROGRAMS ${QLN_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(EXPORT DravikTargets NAMESPACE Dravik:: DESTINATION ${QLN_PACKAGE_DIR})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/DravikConfig.cmake.in
