@@ -5,10 +5,11 @@
 # an exception crossing a module that links libgcc statically terminates the
 # process. Self-contained modules (Kestrine) link the runtime statically.
 
+# Compiler options only: the resource compiler of a target takes none of them.
 function(qln_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:-Wall -Wextra>)
   if(QLN_WERROR)
-    target_compile_options(${target} PRIVATE -Werror)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:-Werror>)
   endif()
 endfunction()
 
@@ -18,6 +19,21 @@ endfunction()
 
 function(qln_static_runtime target)
   target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+endfunction()
+
+# qln_version_resource(<target> <description>): the DLL carries a version
+# resource with the project's version, so that Windows and installers can tell
+# which build they hold.
+function(qln_version_resource target description)
+  get_target_property(QLN_RC_NAME ${target} OUTPUT_NAME)
+  if(NOT QLN_RC_NAME)
+    set(QLN_RC_NAME ${target})
+  endif()
+  set(QLN_RC_FILE_NAME ${QLN_RC_NAME}.dll)
+  set(QLN_RC_DESCRIPTION "${description}")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}Version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/VersionInfo.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
 endfunction()
 
 # Runtime DLLs next to every program of bin/, so that each runs as it is.
