@@ -34,5 +34,20 @@ inline std::uint32_t getBE32(const std::uint8_t* at) {
            at[3];
 }
 
+// Big-endian field of `bytes` bytes holding the low bits of `value`.
+inline void putBE(std::uint8_t* at, std::uint64_t value, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i) {
+        at[i] = static_cast<std::uint8_t>(value);
+        value >>= 8;
+    }
+}
+
+inline std::uint64_t getBE(const std::uint8_t* at, int bytes) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | at[i];
+    return value;
+}
+
 }  // namespace detail
 }  // namespace scsi

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "BigEndian.h"
 #include "qln/Format.h"
 #include "qln/Log.h"
 
@@ -47,20 +48,8 @@ const std::uint32_t kCapacity16Length = 12;  // the fields readCapacity reads
 // list are 16 bits, and the list has a 4-byte header.
 const std::size_t kMaxPatternLength = 0xFFFF - 4;
 
-// Big-endian field of `bytes` bytes holding the low bits of `value`.
-void putBE(std::uint8_t* at, std::uint64_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i) {
-        at[i] = static_cast<std::uint8_t>(value);
-        value >>= 8;
-    }
-}
-
-std::uint64_t getBE(const std::uint8_t* at, int bytes) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i)
-        value = (value << 8) | at[i];
-    return value;
-}
+using detail::getBE;
+using detail::putBE;
 
 // Byte 1 of READ and WRITE: FUA, and DPO when the data should not stay in
 // the device's cache.
