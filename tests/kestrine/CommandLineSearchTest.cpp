@@ -51,6 +51,7 @@ struct ComWorld {
     HRESULT blanket = S_OK;
     bool fakeLocator = false;
     HRESULT connect = S_OK;
+    HRESULT query = S_OK;
     int uninitialized = 0;
     decltype(&CoInitializeEx) realInitialize = nullptr;
     decltype(&CoInitializeSecurity) realSecurity = nullptr;
@@ -60,8 +61,246 @@ struct ComWorld {
 };
 ComWorld g_com;
 
-// A locator whose connection fails; it counts its references.
-class FailingLocator : public IWbemLocator {
+// One process as the fake query lists it; a text that is null cannot be read.
+struct FakeProcessEntry {
+    const wchar_t* name;
+    const wchar_t* commandLine;
+};
+
+// A Win32_Process object whose texts are given; it counts its references.
+class FakeProcess : public IWbemClassObject {
+public:
+    explicit FakeProcess(const FakeProcessEntry& entry) : entry_(entry) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++references); }
+    ULONG STDMETHODCALLTYPE Release() override { return ULONG(--references); }
+    HRESULT STDMETHODCALLTYPE Get(LPCWSTR name, LONG, VARIANT* value, CIMTYPE*, LONG*) override {
+        const wchar_t* text = std::wstring(name) == L"Name" ? entry_.name : entry_.commandLine;
+        if (text == nullptr)
+            return WBEM_E_NOT_FOUND;
+        value->vt = VT_BSTR;
+        value->bstrVal = SysAllocString(text);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetQualifierSet(IWbemQualifierSet**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Put(LPCWSTR, LONG, VARIANT*, CIMTYPE) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Delete(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetNames(LPCWSTR, LONG, VARIANT*, SAFEARRAY**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE BeginEnumeration(LONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Next(LONG, BSTR*, VARIANT*, CIMTYPE*, LONG*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE EndEnumeration() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetPropertyQualifierSet(LPCWSTR, IWbemQualifierSet**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IWbemClassObject**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetObjectText(LONG, BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SpawnDerivedClass(LONG, IWbemClassObject**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SpawnInstance(LONG, IWbemClassObject**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CompareTo(LONG, IWbemClassObject*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetPropertyOrigin(LPCWSTR, BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE InheritsFrom(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMethod(LPCWSTR, LONG, IWbemClassObject**,
+                                        IWbemClassObject**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE PutMethod(LPCWSTR, LONG, IWbemClassObject*,
+                                        IWbemClassObject*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE DeleteMethod(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE BeginMethodEnumeration(LONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE NextMethod(LONG, BSTR*, IWbemClassObject**,
+                                         IWbemClassObject**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE EndMethodEnumeration() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMethodQualifierSet(LPCWSTR, IWbemQualifierSet**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetMethodOrigin(LPCWSTR, BSTR*) override { return E_NOTIMPL; }
+
+    long references = 0;
+
+private:
+    FakeProcessEntry entry_;
+};
+
+// The answer of the fake query: hands out its processes one by one.
+class FakeProcessList : public IEnumWbemClassObject {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++references); }
+    ULONG STDMETHODCALLTYPE Release() override { return ULONG(--references); }
+    HRESULT STDMETHODCALLTYPE Next(LONG, ULONG, IWbemClassObject** objects,
+                                   ULONG* returned) override {
+        if (next_ == processes.size()) {
+            *returned = 0;
+            return WBEM_S_FALSE;
+        }
+        FakeProcess& process = *processes[next_++];
+        process.AddRef();
+        *objects = &process;
+        *returned = 1;
+        return WBEM_S_NO_ERROR;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE NextAsync(ULONG, IWbemObjectSink*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumWbemClassObject**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Skip(LONG, ULONG) override { return E_NOTIMPL; }
+
+    void fill(const std::vector<FakeProcessEntry>& entries) {
+        processes.clear();
+        for (const FakeProcessEntry& entry : entries)
+            processes.emplace_back(new FakeProcess(entry));
+        next_ = 0;
+        references = 0;
+    }
+    long processReferences() const {
+        long count = 0;
+        for (const auto& process : processes)
+            count += process->references;
+        return count;
+    }
+
+    std::vector<std::unique_ptr<FakeProcess>> processes;
+    long references = 0;
+
+private:
+    std::size_t next_ = 0;
+};
+FakeProcessList g_processes;
+
+// The connected namespace: only the query is served.
+class FakeServices : public IWbemServices {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++references); }
+    ULONG STDMETHODCALLTYPE Release() override { return ULONG(--references); }
+    HRESULT STDMETHODCALLTYPE ExecQuery(const BSTR language, const BSTR text, LONG,
+                                        IWbemContext*, IEnumWbemClassObject** answer) override;
+    HRESULT STDMETHODCALLTYPE OpenNamespace(const BSTR, LONG, IWbemContext*, IWbemServices**,
+                                            IWbemCallResult**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CancelAsyncCall(IWbemObjectSink*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryObjectSink(LONG, IWbemObjectSink**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetObject(const BSTR, LONG, IWbemContext*, IWbemClassObject**,
+                                        IWbemCallResult**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetObjectAsync(const BSTR, LONG, IWbemContext*,
+                                             IWbemObjectSink*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE PutClass(IWbemClassObject*, LONG, IWbemContext*,
+                                       IWbemCallResult**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE PutClassAsync(IWbemClassObject*, LONG, IWbemContext*,
+                                            IWbemObjectSink*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE DeleteClass(const BSTR, LONG, IWbemContext*,
+                                          IWbemCallResult**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE DeleteClassAsync(const BSTR, LONG, IWbemContext*,
+                                               IWbemObjectSink*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateClassEnum(const BSTR, LONG, IWbemContext*,
+                                              IEnumWbemClassObject**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateClassEnumAsync(const BSTR, LONG, IWbemContext*,
+                                                   IWbemObjectSink*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE PutInstance(IWbemClassObject*, LONG, IWbemContext*,
+                                          IWbemCallResult**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE PutInstanceAsync(IWbemClassObject*, LONG, IWbemContext*,
+                                               IWbemObjectSink*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE DeleteInstance(const BSTR, LONG, IWbemContext*,
+                                             IWbemCallResult**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE DeleteInstanceAsync(const BSTR, LONG, IWbemContext*,
+                                                  IWbemObjectSink*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstanceEnum(const BSTR, LONG, IWbemContext*,
+                                                 IEnumWbemClassObject**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstanceEnumAsync(const BSTR, LONG, IWbemContext*,
+                                                      IWbemObjectSink*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE ExecQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*,
+                                             IWbemObjectSink*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE ExecNotificationQuery(const BSTR, const BSTR, LONG, IWbemContext*,
+                                                    IEnumWbemClassObject**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE ExecNotificationQueryAsync(const BSTR, const BSTR, LONG,
+                                                         IWbemContext*,
+                                                         IWbemObjectSink*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE ExecMethod(const BSTR, const BSTR, LONG, IWbemContext*,
+                                         IWbemClassObject*, IWbemClassObject**,
+                                         IWbemCallResult**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE ExecMethodAsync(const BSTR, const BSTR, LONG, IWbemContext*,
+                                              IWbemClassObject*, IWbemObjectSink*) override {
+        return E_NOTIMPL;
+    }
+
+    long references = 0;
+    std::wstring query;
+};
+FakeServices g_services;
+
+HRESULT STDMETHODCALLTYPE FakeServices::ExecQuery(const BSTR language, const BSTR text, LONG,
+                                                  IWbemContext*, IEnumWbemClassObject** answer) {
+    query = std::wstring(language) + L": " + text;
+    *answer = nullptr;
+    if (FAILED(g_com.query))
+        return g_com.query;
+    g_processes.AddRef();
+    *answer = &g_processes;
+    return S_OK;
+}
+
+// A locator that connects to the fake namespace, or fails to; it counts its
+// references.
+class FakeLocator : public IWbemLocator {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
         *object = nullptr;
@@ -74,12 +313,16 @@ public:
                                             IWbemServices** services) override {
         connectedTo = space != nullptr ? space : L"";
         *services = nullptr;
-        return g_com.connect;
+        if (FAILED(g_com.connect))
+            return g_com.connect;
+        g_services.AddRef();
+        *services = &g_services;
+        return S_OK;
     }
     long references = 0;
     std::wstring connectedTo;
 };
-FailingLocator g_locator;
+FakeLocator g_locator;
 
 HRESULT WINAPI fakeInitialize(LPVOID reserved, DWORD model) {
     if (FAILED(g_com.initialize))
@@ -116,6 +359,8 @@ HRESULT WINAPI fakeBlanket(IUnknown* proxy, DWORD service, DWORD authorization, 
                            DWORD capabilities) {
     if (FAILED(g_com.blanket))
         return g_com.blanket;
+    if (proxy == static_cast<IWbemServices*>(&g_services))
+        return S_OK;
     return g_com.realBlanket(proxy, service, authorization, principal, level, impersonation,
                              identity, capabilities);
 }
@@ -130,6 +375,8 @@ protected:
     void SetUp() override {
         g_com = ComWorld();
         g_locator.references = 0;
+        g_services.references = 0;
+        g_processes.fill({});
         add("CoInitializeEx", &fakeInitialize, g_com.realInitialize);
         add("CoInitializeSecurity", &fakeSecurity, g_com.realSecurity);
         add("CoCreateInstance", &fakeCreate, g_com.realCreate);
@@ -199,6 +446,11 @@ TEST_F(FailingComSteps, EachStepReportsItsResult) {
          L"error: could not ConnectServer --  -2147217394", 1},
         {"CoSetProxyBlanket", with([](ComWorld& w) { w.blanket = E_ACCESSDENIED; }),
          L"error: could not CoSetProxyBlanket --  -2147024891", 1},
+        {"ExecQuery", with([](ComWorld& w) {
+             w.fakeLocator = true;
+             w.query = WBEM_E_INVALID_QUERY;
+         }),
+         L"error: could not ExecQuery --  -2147217385", 1},
         {"security already set", with([](ComWorld& w) { w.security = RPC_E_TOO_LATE; }),
          L"found", 1},
     };
@@ -212,11 +464,44 @@ TEST_F(FailingComSteps, EachStepReportsItsResult) {
         world.realUninitialize = g_com.realUninitialize;
         g_com = world;
         g_locator.references = 0;
+        g_services.references = 0;
         EXPECT_EQ(search(L"", ownImageName()), (std::vector<std::wstring>{c.pushed, L"below"}));
         EXPECT_EQ(g_com.uninitialized, c.uninitialized);
         EXPECT_EQ(g_locator.references, 0) << "locator not released";
+        EXPECT_EQ(g_services.references, 0) << "namespace not released";
         if (c.world.fakeLocator) {
             EXPECT_EQ(g_locator.connectedTo, L"ROOT\\CIMV2");
         }
+    }
+}
+
+// Every process object is asked for its name, then its command line; one
+// whose texts cannot be read is passed over and the walk goes on to the rest.
+TEST_F(FailingComSteps, ObjectsWithUnreadableTextsDoNotMatch) {
+    const FakeProcessEntry unreadableName = {nullptr, L"tool.exe --install"};
+    const FakeProcessEntry unreadableLine = {L"tool.exe", nullptr};
+    const FakeProcessEntry otherName = {L"other.exe", L"tool.exe --install"};
+    const FakeProcessEntry matching = {L"tool.exe", L"tool.exe --install"};
+    struct Case {
+        const char* what;
+        std::vector<FakeProcessEntry> processes;
+        const wchar_t* pushed;
+    } const cases[] = {
+        {"unreadable texts only", {unreadableName, unreadableLine}, L"failed to find it"},
+        {"a match after unreadable texts", {unreadableName, unreadableLine, matching}, L"found"},
+        {"another name with the text", {otherName}, L"failed to find it"},
+        {"no process at all", {}, L"failed to find it"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_com.fakeLocator = true;
+        g_processes.fill(c.processes);
+        EXPECT_EQ(search(L"--install", L"tool.exe"),
+                  (std::vector<std::wstring>{c.pushed, L"below"}));
+        EXPECT_EQ(g_services.query, L"WQL: SELECT * FROM Win32_Process");
+        EXPECT_EQ(g_processes.references, 0) << "process list not released";
+        EXPECT_EQ(g_processes.processReferences(), 0) << "process object not released";
+        EXPECT_EQ(g_services.references, 0);
+        EXPECT_EQ(g_locator.references, 0);
     }
 }
