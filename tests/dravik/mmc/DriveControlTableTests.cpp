@@ -7,8 +7,7 @@
 #include <ostream>
 #include <utility>
 
-#include "MmcDeviceProbe.h"
-#include "../spc/SpcTest.h"
+#include "MmcTest.h"
 
 using namespace scsi;
 using namespace scsi::test;
@@ -31,11 +30,6 @@ std::ostream& operator<<(std::ostream& out, const CommandCase& c) {
     return out << c.name;
 }
 
-// The caller's parameter list of `n` bytes at b, not owned.
-qln::Buffer<unsigned char> listAt(std::uint8_t* b, std::size_t n) {
-    return qln::Buffer<unsigned char>(b, n);
-}
-
 std::vector<CommandCase> commandCases() {
     return {
         {"BlankTypeCutToThreeBits", [](ScsiMMCDevice& d, std::uint8_t*) { return d.blank(0x0F, true, 0x01020304); },
@@ -52,13 +46,13 @@ std::vector<CommandCase> commandCases() {
          {0x53, 0x00, 0, 0, 0, 0x11, 0x22, 0x33, 0x44, 0}, DXFER_NONE, 0},
         {"FormatUnitFmtData",
          [](ScsiMMCDevice& d, std::uint8_t* b) {
-             qln::Buffer<unsigned char> list = listAt(b, 12);
+             qln::Buffer<unsigned char> list = bufferAt(b, 12);
              return d.formatUnit(true, false, list);
          },
          {0x04, 0x11, 0, 0, 0, 0}, DXFER_TO_DEVICE, 12},
         {"FormatUnitCmpList",
          [](ScsiMMCDevice& d, std::uint8_t* b) {
-             qln::Buffer<unsigned char> list = listAt(b, 0x0104);
+             qln::Buffer<unsigned char> list = bufferAt(b, 0x0104);
              return d.formatUnit(false, true, list);
          },
          {0x04, 0x09, 0, 0, 0, 0}, DXFER_TO_DEVICE, 0x0104},
@@ -109,18 +103,6 @@ std::vector<CommandCase> commandCases() {
          {0x2B, 0, 0xDE, 0xAD, 0xBE, 0xEF, 0, 0, 0, 0}, DXFER_NONE, 0},
     };
 }
-
-// A multimedia device on the model: built from a primary-command device on
-// the test transport, from the shared file handle on the pass-through.
-template <class Param>
-class MmcRoadTest : public SpcRoadTest<Param> {
-protected:
-    void SetUp() override {
-        SpcRoadTest<Param>::SetUp();
-        mmc = this->road->template make<MmcDeviceProbe>();
-    }
-    std::unique_ptr<MmcDeviceProbe> mmc;
-};
 
 class DriveControlTableTest : public MmcRoadTest<std::tuple<Road, CommandCase>> {};
 
