@@ -252,6 +252,25 @@ void putReadCdSelection(std::uint8_t* cdb, const Arg& arg) {
     cdb[10] = static_cast<std::uint8_t>(unsigned(arg.subChannel) & 0x07);
 }
 
+// READ and WRITE of 10 and 12 bytes share their blocks: FUA, address and
+// count; only READ(12) sets the streaming bit.
+bool transfer10(ScsiDevice& device, std::uint8_t opcode, DXFER_DIRECTION direction, void* data,
+                std::uint32_t dataLength, std::uint32_t lba, std::uint16_t blocks, bool fua) {
+    std::uint8_t cdb[10] = {opcode, bit(fua, 3)};
+    putBE32(cdb + 2, lba);
+    putBE16(cdb + 7, blocks);
+    return device.send_scsi_cmd(cdb, sizeof(cdb), data, dataLength, direction, 0);
+}
+
+bool transfer12(ScsiDevice& device, std::uint8_t opcode, DXFER_DIRECTION direction, void* data,
+                std::uint32_t dataLength, std::uint32_t lba, std::uint32_t blocks, bool fua, bool streaming) {
+    std::uint8_t cdb[12] = {opcode, bit(fua, 3)};
+    putBE32(cdb + 2, lba);
+    putBE32(cdb + 6, blocks);
+    cdb[10] = bit(streaming, 7);
+    return device.send_scsi_cmd(cdb, sizeof(cdb), data, dataLength, direction, 0);
+}
+
 unsigned int lengthOf(const qln::Buffer<unsigned char>& buffer) {
     return static_cast<unsigned int>(buffer.getLength());
 }
@@ -260,19 +279,12 @@ unsigned int lengthOf(const qln::Buffer<unsigned char>& buffer) {
 
 bool ScsiMMCDevice::read10(void* data, std::uint32_t dataLength, std::uint32_t lba, std::uint16_t blocks,
                            bool fua) {
-    std::uint8_t cdb[10] = {kRead10, bit(fua, 3)};
-    putBE32(cdb + 2, lba);
-    putBE16(cdb + 7, blocks);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLength, DXFER_FROM_DEVICE, 0);
+    return transfer10(*this, kRead10, DXFER_FROM_DEVICE, data, dataLength, lba, blocks, fua);
 }
 
 bool ScsiMMCDevice::read12(void* data, std::uint32_t dataLength, std::uint32_t lba, std::uint32_t blocks,
                            bool fua, bool streaming) {
-    std::uint8_t cdb[12] = {kRead12, bit(fua, 3)};
-    putBE32(cdb + 2, lba);
-    putBE32(cdb + 6, blocks);
-    cdb[10] = bit(streaming, 7);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLength, DXFER_FROM_DEVICE, 0);
+    return transfer12(*this, kRead12, DXFER_FROM_DEVICE, data, dataLength, lba, blocks, fua, streaming);
 }
 
 bool ScsiMMCDevice::readMSF(void* data, std::uint32_t dataLength, const read_msf_arg_t& arg) {
@@ -292,18 +304,13 @@ bool ScsiMMCDevice::readCD(void* data, std::uint32_t dataLength, const read_cd_a
 
 bool ScsiMMCDevice::write10(void* data, std::uint32_t dataLength, std::uint32_t lba, std::uint16_t blocks,
                             bool fua) {
-    std::uint8_t cdb[10] = {kWrite10, bit(fua, 3)};
-    putBE32(cdb + 2, lba);
-    putBE16(cdb + 7, blocks);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLength, DXFER_TO_DEVICE, 0);
+    return transfer10(*this, kWrite10, DXFER_TO_DEVICE, data, dataLength, lba, blocks, fua);
 }
 
 bool ScsiMMCDevice::write12(void* data, std::uint32_t dataLength, std::uint32_t lba, std::uint32_t blocks,
                             bool fua) {
-    std::uint8_t cdb[12] = {kWrite12, bit(fua, 3)};
-    putBE32(cdb + 2, lba);
-    putBE32(cdb + 6, blocks);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLength, DXFER_TO_DEVICE, 0);
+    // WRITE(12) of the multimedia commands has no streaming bit.
+    return transfer12(*this, kWrite12, DXFER_TO_DEVICE, data, dataLength, lba, blocks, fua, false);
 }
 
 bool ScsiMMCDevice::readCapacity(std::uint32_t& lastLba, std::uint32_t& blockLength) {

@@ -16,11 +16,9 @@ namespace {
 
 const unsigned int kDefaultMs = 7000;  // set on the device, so "default" is recognisable
 
-typedef std::function<bool(ScsiMMCDevice&, std::uint8_t*)> Call;
-
 struct CommandCase {
     const char* name;
-    Call call;
+    MmcCall call;
     Bytes cdb;
     DXFER_DIRECTION direction;
     std::uint32_t dataLen;
@@ -116,40 +114,25 @@ TEST_P(DriveControlTableTest, SendsItsBlockDirectionDataAndTimeout) {
     const std::vector<std::uint8_t> before(buffer);
 
     EXPECT_TRUE(c.call(*mmc, buffer.data()));
-    ASSERT_EQ(1u, model->commands().size());
+    expectSentAsTabled(*model, c, road->recordedTimeout(kDefaultMs));
+    if (HasFatalFailure())
+        return;
     const ModelCommand& sent = model->lastCommand();
-    EXPECT_EQ(c.cdb, sent.cdb);
-    EXPECT_EQ(c.direction, sent.direction);
-    EXPECT_EQ(c.dataLen, sent.dataLen);
-    EXPECT_EQ(road->recordedTimeout(kDefaultMs), sent.timeout);
     EXPECT_EQ(Bytes(before.begin(), before.begin() + c.dataLen), sent.dataSent);
     EXPECT_EQ(before, buffer);  // the parameter list goes out unchanged
     EXPECT_EQ(CMD_RESULT_OK, mmc->getLastResult().code);
 }
 
 TEST_P(DriveControlTableTest, RecoveredErrorCountsAsSuccessAndOtherSenseFails) {
-    const CommandCase& c = std::get<1>(GetParam());
     std::vector<std::uint8_t> buffer(0x200);
-    model->on(ModelAnswer::checkCondition({}, fixedSense(0x01, 0x17, 0x01)));
-    EXPECT_TRUE(c.call(*mmc, buffer.data()));
-    model->clearAnswers();
-    model->on(ModelAnswer::checkCondition({}, fixedSense(0x02, 0x3A, 0x00)));
-    EXPECT_FALSE(c.call(*mmc, buffer.data()));
-    EXPECT_EQ(CMD_RESULT_SCSI_ERROR, mmc->getLastResult().code);
-    EXPECT_EQ(2u, model->commands().size());
+    expectSuccessRule(*model, *mmc, std::get<1>(GetParam()).call, buffer.data());
 }
 
 INSTANTIATE_TEST_SUITE_P(DriveControl, DriveControlTableTest,
                          ::testing::Combine(SPC_BOTH_ROADS, ::testing::ValuesIn(commandCases())), ParamNamer());
 
 TEST(DriveControlNoAccessor, EveryCommandFailsWithoutSending) {
-    MmcDeviceProbe lone{AccessorTransfer()};
-    std::vector<std::uint8_t> buffer(0x200);
-    for (const CommandCase& c : commandCases()) {
-        SCOPED_TRACE(c.name);
-        EXPECT_FALSE(c.call(lone, buffer.data()));
-        EXPECT_EQ(CMD_RESULT_OK, lone.getLastResult().code);
-    }
+    expectEveryCallFailsWithoutAccessor(commandCases(), 0x200);
 }
 
 // --- construction, copies and moves -------------------------------------------

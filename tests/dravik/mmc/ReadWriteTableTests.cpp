@@ -17,11 +17,9 @@ const unsigned int kDefaultMs = 7000;  // set on the device, so "default" is rec
 const std::size_t kBufferSize = 0x20000;
 const int kNothingLands = -1;
 
-typedef std::function<bool(ScsiMMCDevice&, std::uint8_t*)> Call;
-
 struct CommandCase {
     const char* name;
-    Call call;
+    MmcCall call;
     Bytes cdb;
     DXFER_DIRECTION direction;
     std::uint32_t dataLen;
@@ -263,12 +261,10 @@ TEST_P(ReadWriteTableTest, SendsItsBlockDirectionDataAndTimeout) {
     const std::vector<std::uint8_t> before(buffer);
 
     EXPECT_TRUE(c.call(*mmc, buffer.data()));
-    ASSERT_EQ(1u, model->commands().size());
+    expectSentAsTabled(*model, c, road->recordedTimeout(kDefaultMs));
+    if (HasFatalFailure())
+        return;
     const ModelCommand& sent = model->lastCommand();
-    EXPECT_EQ(c.cdb, sent.cdb);
-    EXPECT_EQ(c.direction, sent.direction);
-    EXPECT_EQ(c.dataLen, sent.dataLen);
-    EXPECT_EQ(road->recordedTimeout(kDefaultMs), sent.timeout);
     EXPECT_EQ(CMD_RESULT_OK, mmc->getLastResult().code);
 
     if (c.direction == DXFER_TO_DEVICE) {
@@ -287,14 +283,7 @@ TEST_P(ReadWriteTableTest, SendsItsBlockDirectionDataAndTimeout) {
 }
 
 TEST_P(ReadWriteTableTest, RecoveredErrorCountsAsSuccessAndOtherSenseFails) {
-    const CommandCase& c = command();
-    model->on(ModelAnswer::checkCondition({}, fixedSense(0x01, 0x17, 0x01)));
-    EXPECT_TRUE(c.call(*mmc, buffer.data()));
-    model->clearAnswers();
-    model->on(ModelAnswer::checkCondition({}, fixedSense(0x02, 0x3A, 0x00)));
-    EXPECT_FALSE(c.call(*mmc, buffer.data()));
-    EXPECT_EQ(CMD_RESULT_SCSI_ERROR, mmc->getLastResult().code);
-    EXPECT_EQ(2u, model->commands().size());
+    expectSuccessRule(*model, *mmc, command().call, buffer.data());
 }
 
 INSTANTIATE_TEST_SUITE_P(ReadWrite, ReadWriteTableTest,
@@ -316,13 +305,7 @@ INSTANTIATE_TEST_SUITE_P(ReadWrite, ShortAnswerTableTest,
                          ::testing::Combine(SPC_BOTH_ROADS, ::testing::ValuesIn(readingCases())), ParamNamer());
 
 TEST(ReadWriteNoAccessor, EveryCommandFailsWithoutSending) {
-    MmcDeviceProbe lone{AccessorTransfer()};
-    std::vector<std::uint8_t> buffer(kBufferSize);
-    for (const CommandCase& c : commandCases()) {
-        SCOPED_TRACE(c.name);
-        EXPECT_FALSE(c.call(lone, buffer.data()));
-        EXPECT_EQ(CMD_RESULT_OK, lone.getLastResult().code);
-    }
+    expectEveryCallFailsWithoutAccessor(commandCases(), kBufferSize);
 }
 
 }  // namespace
