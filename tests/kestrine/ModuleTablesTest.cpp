@@ -34,6 +34,8 @@ TEST(ModuleTables, ExportsExactlyTheActions) {
         "IsRunningAsAdmin",
         "KillProcess",
         "SearchProcessCommandLines",
+        "InstallQLNCertFromFile",
+        "UnInstallQLNCertFromFile",
     };
     kestrine::test::PluginModule plugin;
     ASSERT_NE(plugin.handle(), nullptr);
