@@ -34,6 +34,11 @@ TEST(ModuleTables, ExportsExactlyTheActions) {
         "IsRunningAsAdmin",
         "KillProcess",
         "SearchProcessCommandLines",
+        // Registry, file and installer-database actions.
+        "FindFilesToRemoveOnReboot",
+        "MsiFindVersionByUpgradeCode",
+        "ReplaceRegexInFile",
+        "WriteRegMultiSz",
     };
     kestrine::test::PluginModule plugin;
     ASSERT_NE(plugin.handle(), nullptr);
