@@ -114,32 +114,24 @@ const wchar_t* replaceFirstMatch(HANDLE file, const qln::Regex& regex,
 
 }  // namespace
 
-// Drops from a multi-string value every entry that contains the search text,
-// together with the entry after it, and writes the rest back.
-KESTRINE_ACTION(FindFilesToRemoveOnReboot) {
-    enterAction(stringSize, variables, stackTop);
-    wchar_t searchParameter[kParameterUnits];
+namespace {
+
+// The frame of both registry actions: pops the three parameters (the action's
+// own text, the value name, the key path), narrows them, and pushes what the
+// work returns, or "error: caught exception" as the only result when it fails.
+template <class Work>
+void runRegistryAction(Work work) {
+    wchar_t textParameter[kParameterUnits];
     wchar_t valueParameter[kParameterUnits];
     wchar_t keyParameter[kParameterUnits];
-    popParameter(searchParameter);
+    popParameter(textParameter);
     popParameter(valueParameter);
     popParameter(keyParameter);
 
     const wchar_t* result = kRegistryCaughtException;
     try {
-        qln::String search = narrowParameter(searchParameter);
-        qln::String valueName = narrowParameter(valueParameter);
-        qln::String keyPath = narrowParameter(keyParameter);
-        if (!WindowsRegistry::multiStringValueExists(keyPath, valueName)) {
-            result = L"Success";
-        } else {
-            qln::Array<qln::String> entries =
-                WindowsRegistry::getMultiStringValue(keyPath, valueName, true);
-            qln::Array<qln::String> kept = dropMatchingPairs(entries, search);
-            result = WindowsRegistry::setMultiStringValue(keyPath, valueName, kept)
-                         ? L"Success"
-                         : L"Error: PendingFileRenameOperations::setValue()";
-        }
+        result = work(narrowParameter(textParameter), narrowParameter(valueParameter),
+                      narrowParameter(keyParameter));
     } catch (const std::exception&) {
         // qln::Exception from the core library; anything else (out of
         // memory) must not reach the installer either.
@@ -148,30 +140,36 @@ KESTRINE_ACTION(FindFilesToRemoveOnReboot) {
     pushString(result);
 }
 
+}  // namespace
+
+// Drops from a multi-string value every entry that contains the search text,
+// together with the entry after it, and writes the rest back.
+KESTRINE_ACTION(FindFilesToRemoveOnReboot) {
+    enterAction(stringSize, variables, stackTop);
+    runRegistryAction([](const qln::String& search, const qln::String& valueName,
+                         const qln::String& keyPath) -> const wchar_t* {
+        if (!WindowsRegistry::multiStringValueExists(keyPath, valueName))
+            return L"Success";
+        qln::Array<qln::String> entries =
+            WindowsRegistry::getMultiStringValue(keyPath, valueName, true);
+        return WindowsRegistry::setMultiStringValue(keyPath, valueName,
+                                                    dropMatchingPairs(entries, search))
+                   ? L"Success"
+                   : L"Error: PendingFileRenameOperations::setValue()";
+    });
+}
+
 // Writes a multi-string value of exactly one entry.
 KESTRINE_ACTION(WriteRegMultiSz) {
     enterAction(stringSize, variables, stackTop);
-    wchar_t dataParameter[kParameterUnits];
-    wchar_t valueParameter[kParameterUnits];
-    wchar_t keyParameter[kParameterUnits];
-    popParameter(dataParameter);
-    popParameter(valueParameter);
-    popParameter(keyParameter);
-
-    const wchar_t* result = kRegistryCaughtException;
-    try {
-        qln::String data = narrowParameter(dataParameter);
-        qln::String valueName = narrowParameter(valueParameter);
-        qln::String keyPath = narrowParameter(keyParameter);
+    runRegistryAction([](const qln::String& data, const qln::String& valueName,
+                         const qln::String& keyPath) -> const wchar_t* {
         qln::Array<qln::String> entries;
         entries.append(data);
-        result = WindowsRegistry::setMultiStringValue(keyPath, valueName, entries)
-                     ? L"Success"
-                     : L"Error: setMultiStringValue()";
-    } catch (const std::exception&) {
-        result = kRegistryCaughtException;
-    }
-    pushString(result);
+        return WindowsRegistry::setMultiStringValue(keyPath, valueName, entries)
+                   ? L"Success"
+                   : L"Error: setMultiStringValue()";
+    });
 }
 
 // Replaces the first match of a pattern in an 8-bit text file by a literal
