@@ -112,10 +112,6 @@ const wchar_t* replaceFirstMatch(HANDLE file, const qln::Regex& regex,
     return L"Success";
 }
 
-}  // namespace
-
-namespace {
-
 // The frame of both registry actions: pops the three parameters (the action's
 // own text, the value name, the key path), narrows them, and pushes what the
 // work returns, or "error: caught exception" as the only result when it fails.
