@@ -509,7 +509,8 @@ bool ScsiMMCDevice::getTOCElementsImp(_MMC_READ_TOC_FORMAT_CODE format, bool msf
     const std::size_t count =
         mmc_parse::tocDescriptorCount(answer.getData(), arrived(answer, getLastResult()), sizeof(Descriptor));
     if (count == 0) {
-        QLN_LOG(s_logger, kChannel, qln::LOG_WARN, "838 " + "ScsiMMCDevice::getTOCElementsImp : zero elements returned");
+        QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
+                "838 " + "ScsiMMCDevice::getTOCElementsImp : zero elements returned");
         return false;
     }
     elements = qln::Array<Descriptor>();

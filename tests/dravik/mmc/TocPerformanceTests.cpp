@@ -4,6 +4,7 @@
 // of every format, and tables of hostile answers whose length fields claim
 // more than arrived, more than the buffer, a partial descriptor, or nothing.
 // The plain commands of the family are one table of command blocks.
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -21,6 +22,35 @@
 namespace scsi {
 namespace test {
 namespace {
+
+// The descriptors are byte images of the drive's answer: the multi-byte
+// fields sit where MMC puts them.
+static_assert(offsetof(mmc_toc_hdr_t, first) == 2, "TOC header");
+static_assert(offsetof(mmc_toc_fmt0h_trk_descriptor_t, track_number) == 2 &&
+                  offsetof(mmc_toc_fmt0h_trk_descriptor_t, start_address) == 4,
+              "TOC track descriptor");
+static_assert(offsetof(mmc_toc_fmt1h_trk_descriptor_t, start_address) == 4, "session descriptor");
+static_assert(offsetof(mmc_toc_fmt2h_trk_descriptor_t, point) == 3 &&
+                  offsetof(mmc_toc_fmt2h_trk_descriptor_t, pframe) == 10,
+              "full TOC descriptor");
+static_assert(offsetof(mmc_toc_fmt3h_trk_descriptor_t, pframe) == 10, "PMA descriptor");
+static_assert(offsetof(mmc_toc_fmt4h_trk_descriptor_t, lead_in_start) == 4 &&
+                  offsetof(mmc_toc_fmt4h_trk_descriptor_t, s4_values) == 24,
+              "ATIP descriptor");
+static_assert(offsetof(mmc_toc_fmt5h_trk_descriptor_t, text) == 4 &&
+                  offsetof(mmc_toc_fmt5h_trk_descriptor_t, crc) == 16,
+              "CD-TEXT pack");
+static_assert(offsetof(mmc_write_speed_desc_t, end_lba) == 4 && offsetof(mmc_write_speed_desc_t, read_speed) == 8 &&
+                  offsetof(mmc_write_speed_desc_t, write_speed) == 12,
+              "write speed descriptor");
+static_assert(offsetof(mmc_performance_nom_desc_t, start_performance) == 4 &&
+                  offsetof(mmc_performance_nom_desc_t, end_lba) == 8 &&
+                  offsetof(mmc_performance_nom_desc_t, end_performance) == 12,
+              "nominal performance descriptor");
+static_assert(offsetof(mmc_max_cap_desc_t, descriptor_type) == 4 && offsetof(mmc_max_cap_desc_t, block_length) == 5,
+              "current/maximum capacity descriptor");
+static_assert(offsetof(mmc_format_cap_desc_t, format_type) == 4 && offsetof(mmc_format_cap_desc_t, type_parameter) == 5,
+              "formattable capacity descriptor");
 
 const wchar_t* const kMmcChannel = L"libDravik.ScsiMMCDevice";
 const std::uint8_t kReadToc = 0x43;
@@ -143,6 +173,19 @@ protected:
         model->on(second);
     }
     const ModelCommand& command(std::size_t i) const { return model->commands().at(i); }
+    // A successful read holds exactly `count` descriptors, copied from byte
+    // `first` of the drive's answer on; a failed one the caller's stale one.
+    static void expectElements(const ListRead& r, bool ok, std::size_t count, const Bytes& drive,
+                               std::size_t first) {
+        EXPECT_EQ(r.ok, ok);
+        Bytes expected = stale(r.size);
+        if (ok) {
+            ASSERT_LE(first + count * r.size, drive.size());
+            expected.assign(drive.begin() + first, drive.begin() + first + count * r.size);
+            EXPECT_EQ(r.count, count);
+        }
+        EXPECT_EQ(r.bytes, expected);
+    }
 
     std::unique_ptr<ScsiMMCDevice> mmc;
 };
@@ -203,12 +246,8 @@ TEST_P(MmcListReadTest, TocFormatsReadInTwoStepsIntoTheirDescriptors) {
         std::memset(&header, 0xEE, sizeof(header));
 
         const ListRead r = c.call(*mmc, &header);
-        EXPECT_TRUE(r.ok);
         EXPECT_EQ(r.size, c.size);
-        EXPECT_EQ(r.count, c.count);
-        if (r.count != c.count)
-            continue;
-        EXPECT_EQ(r.bytes, Bytes(drive.begin() + 4, drive.begin() + 4 + c.count * c.size));
+        expectElements(r, true, c.count, drive, 4);
         EXPECT_EQ(0, std::memcmp(&header, drive.data(), 4));
         // The accepted shortfall stays in the last result.
         EXPECT_EQ(mmc->getLastResult().code, CMD_RESULT_UNDERRUN);
@@ -296,16 +335,7 @@ TEST_P(MmcListReadTest, TocHostileAnswers) {
         mmc_toc_hdr_t header;
         std::memset(&header, 0xEE, sizeof(header));
         const ListRead r = c.call(*mmc, &header);
-        EXPECT_EQ(r.ok, c.ok);
-        if (c.ok) {
-            EXPECT_EQ(r.count, c.count);
-            if (r.count != c.count)
-                continue;
-            const Bytes drive = c.second.data;
-            EXPECT_EQ(r.bytes, Bytes(drive.begin() + 4, drive.begin() + 4 + c.count * r.size));
-        } else {
-            EXPECT_EQ(r.bytes, stale(r.size));  // the caller's array is kept
-        }
+        expectElements(r, c.ok, c.count, c.second.data, 4);
         if (c.headerFilled)
             EXPECT_EQ(0, std::memcmp(&header, c.second.data.data(), 4));
         else
@@ -413,17 +443,8 @@ TEST_P(MmcListReadTest, PerformanceReadsAndHostileAnswers) {
         SCOPED_TRACE(c.name);
         answer(c.first, c.second);
         const ListRead r = c.call(*mmc, nullptr);
-        EXPECT_EQ(r.ok, c.ok);
         EXPECT_EQ(r.size, 16u);
-        if (c.ok) {
-            EXPECT_EQ(r.count, c.count);
-            if (r.count != c.count)
-                continue;
-            const Bytes& drive = c.second.data;
-            EXPECT_EQ(r.bytes, Bytes(drive.begin() + 8, drive.begin() + 8 + 16 * c.count));
-        } else {
-            EXPECT_EQ(r.bytes, stale(16));
-        }
+        expectElements(r, c.ok, c.count, c.second.data, 8);
         expectOnlyMessage(c.message, c.level);
 
         // The probe asks for no descriptor limit into 8 bytes.
@@ -678,6 +699,41 @@ TEST_P(MmcPlainCommandTest, SendsItsBlockDirectionAndBuffer) {
 
 INSTANTIATE_TEST_SUITE_P(Plain, MmcPlainCommandTest,
                          ::testing::Combine(SPC_BOTH_ROADS, ::testing::ValuesIn(plainCases())), ParamNamer());
+
+// Without a transport every read fails at its probe, logs its failure and
+// leaves the caller's outputs alone; the plain commands just fail.
+class MmcNoTransportTest : public qln::test::LogCaptureTest {};
+
+TEST_F(MmcNoTransportTest, ReadsFailAtTheProbeAndKeepTheOutputs) {
+    MmcDeviceProbe lone{AccessorTransfer()};
+    const ListCall toc = listCall<mmc_toc_fmt0h_trk_descriptor_t>(
+        [](ScsiMMCDevice& d, auto& a, mmc_toc_hdr_t* h) { return d.getTOCElements(a, true, 1u, h); });
+    mmc_toc_hdr_t header;
+    std::memset(&header, 0xEE, sizeof(header));
+    const ListRead tocRead = toc(lone, &header);
+    EXPECT_FALSE(tocRead.ok);
+    EXPECT_EQ(tocRead.bytes, stale(8));
+    EXPECT_EQ(header.first, 0xEE);
+    EXPECT_EQ(log.withPrefix(k794, kMmcChannel).size(), 1u) << log.dump();
+
+    const ListRead speeds = writeSpeeds()(lone, nullptr);
+    EXPECT_FALSE(speeds.ok);
+    EXPECT_EQ(speeds.bytes, stale(16));
+    EXPECT_EQ(log.withPrefix(k886, kMmcChannel).size(), 1u) << log.dump();
+
+    mmc_max_cap_desc_t current;
+    std::memset(&current, 0xEE, sizeof(current));
+    qln::Array<mmc_format_cap_desc_t> formats;
+    EXPECT_FALSE(lone.getFormatCapacities(current, formats));
+    EXPECT_EQ(current.descriptor_type, 0xEE);
+    EXPECT_EQ(formats.size(), 0u);
+
+    qln::Buffer<unsigned char> buffer(16);
+    for (const PlainCase& c : plainCases()) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(c.call(lone, buffer));
+    }
+}
 
 }  // namespace
 }  // namespace test
