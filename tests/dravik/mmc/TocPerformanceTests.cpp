@@ -84,14 +84,10 @@ Bytes performance(std::uint64_t length, std::size_t size) {
     return answerWithLength(length, 4, size);
 }
 
-// READ FORMAT CAPACITIES answer of `size` bytes with list length `length`.
+// READ FORMAT CAPACITIES answer of `size` bytes with list length `length`
+// (byte 3, after three reserved bytes).
 Bytes capacities(std::uint8_t length, std::size_t size) {
-    Bytes b = answerWithLength(0, 0, size);
-    if (size > 3) {
-        b[0] = b[1] = b[2] = 0;
-        b[3] = length;
-    }
-    return b;
+    return answerWithLength(length, 4, size);
 }
 
 template <class T>
