@@ -633,3 +633,269 @@ const char* ScsiMMCDevice::getProfileName(_MMC_PROFILES profile) {
 }
 
 }  // namespace scsi
+
+// --- table of contents, performance and format capacities -------------------
+
+namespace scsi {
+
+namespace {
+
+using detail::getBE16;
+using detail::getBE32;
+
+const std::uint8_t kReadFormatCapacities = 0x23;
+const std::uint8_t kReadSubChannel = 0x42;
+const std::uint8_t kReadTocPmaAtip = 0x43;
+const std::uint8_t kSetReadAhead = 0xA7;
+const std::uint8_t kGetPerformance = 0xAC;
+const std::uint8_t kSetCdSpeed = 0xBB;
+
+// READ TOC answers: a 2-byte data length that counts the bytes after itself
+// and 2 more header bytes. A read of data length + 4 bytes therefore comes
+// back 2 bytes short from a well-formed drive.
+const std::size_t kTocHeader = 4;
+const std::uint32_t kTocShortfallAccepted = 2;
+// GET PERFORMANCE answers: an 8-byte header with a 4-byte data length.
+const std::size_t kPerformanceHeader = 8;
+const std::size_t kPerformanceDescriptor = 16;
+// Nominal performance: tolerance 10b, Except 00b, Write as asked. Drives
+// answer this data type up to 8 bytes short.
+const std::uint8_t kNominalDataType = 0x10;
+const std::uint8_t kNominalWrite = 0x04;
+const std::uint32_t kNominalShortfallAccepted = 8;
+// READ FORMAT CAPACITIES: a 4-byte header, the capacity list length in byte 3.
+const std::size_t kCapacityHeader = 4;
+
+// Bytes of the last read that the drive actually sent into `buffer`.
+std::size_t arrived(const qln::Buffer<unsigned char>& buffer, const cmd_result_info& result) {
+    if (result.code != CMD_RESULT_UNDERRUN)
+        return buffer.getLength();
+    return result.detail < buffer.getLength() ? buffer.getLength() - result.detail : 0;
+}
+
+template <class Descriptor>
+void appendDescriptors(qln::Array<Descriptor>& elements, const unsigned char* first, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        Descriptor descriptor;
+        std::memcpy(&descriptor, first + i * sizeof(Descriptor), sizeof(Descriptor));
+        elements.append(descriptor);
+    }
+}
+
+void logTocFailure(const char* line, _MMC_READ_TOC_FORMAT_CODE format, bool msf, std::size_t size) {
+    QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
+            line + "ScsiMMCDevice::getTOCElementsImp : readTOCInformation(_MMC_READ_TOC_FORMAT_CODE:" +
+                static_cast<int>(format) + ", Boolean msf:" + (msf ? 1 : 0) +
+                ", ByteBuffer of size:" + static_cast<unsigned int>(size) + ") FAILED");
+}
+
+}  // namespace
+
+bool ScsiMMCDevice::readTOCInformation(_MMC_READ_TOC_FORMAT_CODE format, bool msf,
+                                       qln::Buffer<unsigned char>& buffer, std::uint8_t trackOrSession) {
+    std::uint8_t cdb[10] = {kReadTocPmaAtip};
+    cdb[1] = bit(msf, 1);
+    cdb[2] = static_cast<std::uint8_t>(format & 0x0F);
+    cdb[6] = trackOrSession;
+    putBE16(cdb + 7, static_cast<std::uint32_t>(buffer.getLength()));
+    return send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), static_cast<unsigned int>(buffer.getLength()),
+                         DXFER_FROM_DEVICE, 0);
+}
+
+bool ScsiMMCDevice::getPerformance(_MMC_PERFORMANCE_TYPE type, std::uint8_t dataType, std::uint32_t startLba,
+                                   std::uint16_t maxDescriptors, qln::Buffer<unsigned char>& buffer) {
+    std::uint8_t cdb[12] = {kGetPerformance};
+    cdb[1] = static_cast<std::uint8_t>(dataType & 0x1F);
+    putBE32(cdb + 2, startLba);
+    putBE16(cdb + 8, maxDescriptors);
+    cdb[10] = static_cast<std::uint8_t>(type & 0xFF);
+    if (send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), static_cast<unsigned int>(buffer.getLength()),
+                      DXFER_FROM_DEVICE, 0))
+        return true;
+    return type == MMC_PERFORMANCE_TYPE_PERFORMANCE && dataType == kNominalDataType &&
+           resultData.result.code == CMD_RESULT_UNDERRUN && resultData.result.detail <= kNominalShortfallAccepted;
+}
+
+bool ScsiMMCDevice::readFormatCapacities(qln::Buffer<unsigned char>& buffer) {
+    std::uint8_t cdb[10] = {kReadFormatCapacities};
+    putBE16(cdb + 7, static_cast<std::uint32_t>(buffer.getLength()));
+    return send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), static_cast<unsigned int>(buffer.getLength()),
+                         DXFER_FROM_DEVICE, 0);
+}
+
+template <class Descriptor>
+bool ScsiMMCDevice::getTOCElementsImp(_MMC_READ_TOC_FORMAT_CODE format, bool msf, std::uint8_t trackOrSession,
+                                      qln::Array<Descriptor>& elements, mmc_toc_hdr_t* header) {
+    qln::Buffer<unsigned char> answer(kTocHeader);
+    if (!readTOCInformation(format, msf, answer, trackOrSession)) {
+        logTocFailure("794 ", format, msf, answer.getLength());
+        return false;
+    }
+    answer.resize(getBE16(answer.getData()) + kTocHeader, true);
+    if (!readTOCInformation(format, msf, answer, trackOrSession)) {
+        const cmd_result_info& result = getLastResult();
+        if (result.code != CMD_RESULT_UNDERRUN || result.detail > kTocShortfallAccepted) {
+            logTocFailure("821 ", format, msf, answer.getLength());
+            return false;
+        }
+    }
+    if (header != nullptr)
+        std::memcpy(header, answer.getData(), sizeof(*header));
+    // Only the descriptors that arrived whole, whatever the data length says.
+    const std::size_t count =
+        mmc_parse::tocDescriptorCount(answer.getData(), arrived(answer, getLastResult()), sizeof(Descriptor));
+    if (count == 0) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
+                "838 " + "ScsiMMCDevice::getTOCElementsImp : zero elements returned");
+        return false;
+    }
+    elements = qln::Array<Descriptor>();
+    appendDescriptors(elements, answer.getData() + kTocHeader, count);
+    return true;
+}
+
+bool ScsiMMCDevice::getTOCElements(qln::Array<mmc_toc_fmt0h_trk_descriptor_t>& tracks, bool msf,
+                                   std::uint32_t track, mmc_toc_hdr_t* header) {
+    return getTOCElementsImp(MMC_READ_TOC_FORMAT_TOC, msf, static_cast<std::uint8_t>(track & 0xFF), tracks,
+                             header);
+}
+
+bool ScsiMMCDevice::getTOCElements(qln::Array<mmc_toc_fmt1h_trk_descriptor_t>& sessions, bool msf,
+                                   mmc_toc_hdr_t* header) {
+    return getTOCElementsImp(MMC_READ_TOC_FORMAT_SESSION_INFO, msf, 0, sessions, header);
+}
+
+bool ScsiMMCDevice::getTOCElements(qln::Array<mmc_toc_fmt2h_trk_descriptor_t>& entries, std::uint32_t session,
+                                   mmc_toc_hdr_t* header) {
+    return getTOCElementsImp(MMC_READ_TOC_FORMAT_FULL_TOC, false, static_cast<std::uint8_t>(session & 0xFF),
+                             entries, header);
+}
+
+bool ScsiMMCDevice::getTOCElements(qln::Array<mmc_toc_fmt3h_trk_descriptor_t>& entries, mmc_toc_hdr_t* header) {
+    return getTOCElementsImp(MMC_READ_TOC_FORMAT_PMA, true, 0, entries, header);
+}
+
+bool ScsiMMCDevice::getTOCElements(qln::Array<mmc_toc_fmt4h_trk_descriptor_t>& atip, mmc_toc_hdr_t* header) {
+    return getTOCElementsImp(MMC_READ_TOC_FORMAT_ATIP, false, 0, atip, header);
+}
+
+bool ScsiMMCDevice::getTOCElements(qln::Array<mmc_toc_fmt5h_trk_descriptor_t>& packs, mmc_toc_hdr_t* header) {
+    return getTOCElementsImp(MMC_READ_TOC_FORMAT_CD_TEXT, false, 0, packs, header);
+}
+
+template <class Descriptor>
+bool ScsiMMCDevice::getPerformanceInfoImp(_MMC_PERFORMANCE_TYPE type, std::uint8_t dataType,
+                                          std::uint32_t startLba, std::uint32_t maxDescriptors,
+                                          qln::Array<Descriptor>& elements) {
+    static_assert(sizeof(Descriptor) == kPerformanceDescriptor, "GET PERFORMANCE descriptors are 16 bytes");
+    qln::Buffer<unsigned char> answer(kPerformanceHeader);
+    if (!getPerformance(type, dataType, startLba, 0, answer)) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
+                "886 " + "ScsiMMCDevice::getPerformanceInfoImp : ERROR issuing" +
+                    " getPerformance(_MMC_PERFORMANCE_TYPE: " + static_cast<int>(type) + " , data_type: " +
+                    static_cast<unsigned int>(dataType) + " , lba: " +
+                    qln::SprintfFormat("0x%x", static_cast<unsigned int>(startLba)) + " , max_desc: 0" +
+                    " , buffer)");
+        return false;
+    }
+    std::uint64_t expected = std::uint64_t(getBE32(answer.getData())) + 4;
+    long count = mmc_parse::performanceAnnouncedCount(answer.getData(), arrived(answer, getLastResult()));
+    if (count < 0) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
+                "898 " + "ScsiMMCDevice::getPerformanceInfoImp : computed number of desc < 0)");
+        return false;
+    }
+    if (count == 0) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_INFO,
+                "903 " + "ScsiMMCDevice::getPerformanceInfoImp : no information available for type code: " +
+                    static_cast<int>(type) + " type_data " + static_cast<unsigned int>(dataType));
+        elements = qln::Array<Descriptor>();
+        return true;
+    }
+    if (maxDescriptors != 0 && maxDescriptors < static_cast<unsigned long>(count)) {
+        count = static_cast<long>(maxDescriptors);
+        expected = kPerformanceDescriptor * std::uint64_t(maxDescriptors) + kPerformanceHeader;
+    }
+    answer.resize(static_cast<std::size_t>(expected), true);
+    if (!getPerformance(type, dataType, startLba, static_cast<std::uint16_t>(count), answer)) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
+                "918 " + "ScsiMMCDevice::getPerformanceInfoImp : ERROR issuing" +
+                    " getPerformance(_MMC_PERFORMANCE_TYPE: " + static_cast<int>(type) + " , data_type: " +
+                    static_cast<unsigned int>(dataType) + " , lba: " +
+                    qln::SprintfFormat("0x%x", static_cast<unsigned int>(startLba)) + " , max_desc: " +
+                    static_cast<int>(count) + " , buffer)");
+        return false;
+    }
+    const std::uint64_t returned = std::uint64_t(getBE32(answer.getData())) + 4;
+    if (returned < expected) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
+                "927 " + "ScsiMMCDevice::getPerformanceInfoImp : amount of data returned incorrect : " +
+                    "expected size " + static_cast<unsigned long long>(expected) + " returned data size " +
+                    static_cast<unsigned long long>(returned));
+        return false;
+    }
+    // A length that is not 8 plus whole descriptors, or a short answer,
+    // leaves the last announced descriptor incomplete: it is not read.
+    const std::size_t whole =
+        mmc_parse::performanceDescriptorCount(answer.getData(), arrived(answer, getLastResult()));
+    elements = qln::Array<Descriptor>();
+    const std::size_t announced = static_cast<std::size_t>(count);
+    appendDescriptors(elements, answer.getData() + kPerformanceHeader, announced < whole ? announced : whole);
+    return true;
+}
+
+bool ScsiMMCDevice::getPerformanceInfo(qln::Array<mmc_write_speed_desc_t>& speeds) {
+    return getPerformanceInfoImp(MMC_PERFORMANCE_TYPE_WRITE_SPEED, 0, 0, 0, speeds);
+}
+
+bool ScsiMMCDevice::getPerformanceInfo(qln::Array<mmc_performance_nom_desc_t>& performance,
+                                       std::uint32_t maxDescriptors, std::uint32_t startLba, bool write) {
+    const std::uint8_t dataType = static_cast<std::uint8_t>(kNominalDataType | (write ? kNominalWrite : 0));
+    return getPerformanceInfoImp(MMC_PERFORMANCE_TYPE_PERFORMANCE, dataType, startLba, maxDescriptors, performance);
+}
+
+bool ScsiMMCDevice::getFormatCapacities(mmc_max_cap_desc_t& current, qln::Array<mmc_format_cap_desc_t>& formats) {
+    qln::Buffer<unsigned char> answer(kCapacityHeader);
+    if (!readFormatCapacities(answer))
+        return false;
+    answer.resize(answer[3] + kCapacityHeader, true);
+    if (!readFormatCapacities(answer))
+        return false;
+    // The current/maximum descriptor and the formattable ones, as far as
+    // both the list length and the answer hold them whole.
+    const std::size_t received = arrived(answer, getLastResult());
+    if (!mmc_parse::hasCurrentCapacity(answer.getData(), received))
+        return false;
+    std::memcpy(&current, answer.getData() + kCapacityHeader, sizeof(current));
+    appendDescriptors(formats, answer.getData() + kCapacityHeader + sizeof(current),
+                      mmc_parse::formatCapacityCount(answer.getData(), received));
+    return true;
+}
+
+bool ScsiMMCDevice::readSubChannel(_MMC_SUB_CHAN_PARM parameterList, qln::Buffer<unsigned char>& buffer, bool subQ,
+                                   bool msf) {
+    std::uint8_t cdb[10] = {kReadSubChannel};
+    cdb[1] = bit(msf, 1);
+    cdb[2] = bit(subQ, 6);
+    cdb[3] = static_cast<std::uint8_t>(parameterList);
+    putBE16(cdb + 7, static_cast<std::uint32_t>(buffer.getLength()));
+    return send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), static_cast<unsigned int>(buffer.getLength()),
+                         DXFER_FROM_DEVICE, 0);
+}
+
+bool ScsiMMCDevice::setCDSpeed(_MMC_ROT_CNTL rotationalControl, std::uint16_t readSpeed, std::uint16_t writeSpeed) {
+    std::uint8_t cdb[12] = {kSetCdSpeed};
+    cdb[1] = static_cast<std::uint8_t>(rotationalControl & 0x03);
+    putBE16(cdb + 2, readSpeed);
+    putBE16(cdb + 4, writeSpeed);
+    return send_scsi_cmd(cdb, sizeof(cdb), nullptr, 0, DXFER_NONE, 0);
+}
+
+bool ScsiMMCDevice::setReadAhead(std::uint32_t triggerLba, std::uint32_t readAheadLba) {
+    std::uint8_t cdb[12] = {kSetReadAhead};
+    putBE32(cdb + 2, triggerLba);
+    putBE32(cdb + 6, readAheadLba);
+    return send_scsi_cmd(cdb, sizeof(cdb), nullptr, 0, DXFER_NONE, 0);
+}
+
+}  // namespace scsi

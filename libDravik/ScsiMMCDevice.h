@@ -318,10 +318,6 @@ public:
 
     // (end of features, profiles and their caches)
 
-    // Table of contents, performance and format capacities
-
-    // (end of table of contents, performance and format capacities)
-
 private:
     // Read the lists from the drive the first time (or again with force).
     bool updateFeaturesList(bool force);
@@ -330,6 +326,56 @@ private:
 protected:
     CodeListHolder featureList;  // MMC feature codes, filled on first request
     CodeListHolder profileList;  // MMC profile numbers, filled on first request
+
+    // --- Table of contents, performance and format capacities ---------------
+public:
+    // The raw reads behind the descriptor lists. Each transfers the whole
+    // buffer; READ TOC and READ FORMAT CAPACITIES put its low 16 bits into
+    // their allocation length, so buffers hold at most 65535 bytes.
+    bool readTOCInformation(_MMC_READ_TOC_FORMAT_CODE format, bool msf, qln::Buffer<unsigned char>& buffer,
+                            std::uint8_t trackOrSession);
+    // Also true for nominal performance with data type exactly 10h when the
+    // drive sent at most 8 bytes fewer than the buffer holds.
+    bool getPerformance(_MMC_PERFORMANCE_TYPE type, std::uint8_t dataType, std::uint32_t startLba,
+                        std::uint16_t maxDescriptors, qln::Buffer<unsigned char>& buffer);
+    bool readFormatCapacities(qln::Buffer<unsigned char>& buffer);
+
+    // READ TOC/PMA/ATIP, one overload per format: on success the array holds
+    // exactly the descriptors of the answer; the header (when not null)
+    // receives the answer's first 4 bytes once the full read succeeded.
+    bool getTOCElements(qln::Array<mmc_toc_fmt0h_trk_descriptor_t>& tracks, bool msf, std::uint32_t track,
+                        mmc_toc_hdr_t* header);
+    bool getTOCElements(qln::Array<mmc_toc_fmt1h_trk_descriptor_t>& sessions, bool msf, mmc_toc_hdr_t* header);
+    bool getTOCElements(qln::Array<mmc_toc_fmt2h_trk_descriptor_t>& entries, std::uint32_t session,
+                        mmc_toc_hdr_t* header);
+    bool getTOCElements(qln::Array<mmc_toc_fmt3h_trk_descriptor_t>& entries, mmc_toc_hdr_t* header);
+    bool getTOCElements(qln::Array<mmc_toc_fmt4h_trk_descriptor_t>& atip, mmc_toc_hdr_t* header);
+    bool getTOCElements(qln::Array<mmc_toc_fmt5h_trk_descriptor_t>& packs, mmc_toc_hdr_t* header);
+
+    // GET PERFORMANCE: the write speeds, or the nominal performance from
+    // startLba (at most maxDescriptors of them unless 0). A drive with
+    // nothing to report gives an empty array and true.
+    bool getPerformanceInfo(qln::Array<mmc_write_speed_desc_t>& speeds);
+    bool getPerformanceInfo(qln::Array<mmc_performance_nom_desc_t>& performance, std::uint32_t maxDescriptors,
+                            std::uint32_t startLba, bool write);
+
+    // READ FORMAT CAPACITIES: the current/maximum descriptor, and the
+    // formattable descriptors appended after what `formats` already holds.
+    bool getFormatCapacities(mmc_max_cap_desc_t& current, qln::Array<mmc_format_cap_desc_t>& formats);
+
+    // READ SUB-CHANNEL into the whole buffer (its length is the allocation).
+    bool readSubChannel(_MMC_SUB_CHAN_PARM parameterList, qln::Buffer<unsigned char>& buffer, bool subQ, bool msf);
+    bool setCDSpeed(_MMC_ROT_CNTL rotationalControl, std::uint16_t readSpeed, std::uint16_t writeSpeed);
+    bool setReadAhead(std::uint32_t triggerLba, std::uint32_t readAheadLba);
+
+private:
+    template <class Descriptor>
+    bool getTOCElementsImp(_MMC_READ_TOC_FORMAT_CODE format, bool msf, std::uint8_t trackOrSession,
+                           qln::Array<Descriptor>& elements, mmc_toc_hdr_t* header);
+    template <class Descriptor>
+    bool getPerformanceInfoImp(_MMC_PERFORMANCE_TYPE type, std::uint8_t dataType, std::uint32_t startLba,
+                               std::uint32_t maxDescriptors, qln::Array<Descriptor>& elements);
+    // --- (end of table of contents, performance and format capacities) -----
 };
 
 }  // namespace scsi
