@@ -643,11 +643,8 @@ namespace {
 using detail::getBE16;
 using detail::getBE32;
 
-const std::uint8_t kReadFormatCapacities = 0x23;
 const std::uint8_t kReadSubChannel = 0x42;
-const std::uint8_t kReadTocPmaAtip = 0x43;
 const std::uint8_t kSetReadAhead = 0xA7;
-const std::uint8_t kGetPerformance = 0xAC;
 const std::uint8_t kSetCdSpeed = 0xBB;
 
 // READ TOC answers: a 2-byte data length that counts the bytes after itself
@@ -660,9 +657,7 @@ const std::size_t kPerformanceHeader = 8;
 const std::size_t kPerformanceDescriptor = 16;
 // Nominal performance: tolerance 10b, Except 00b, Write as asked. Drives
 // answer this data type up to 8 bytes short.
-const std::uint8_t kNominalDataType = 0x10;
 const std::uint8_t kNominalWrite = 0x04;
-const std::uint32_t kNominalShortfallAccepted = 8;
 // READ FORMAT CAPACITIES: a 4-byte header, the capacity list length in byte 3.
 const std::size_t kCapacityHeader = 4;
 
@@ -690,38 +685,6 @@ void logTocFailure(const char* line, _MMC_READ_TOC_FORMAT_CODE format, bool msf,
 }
 
 }  // namespace
-
-bool ScsiMMCDevice::readTOCInformation(_MMC_READ_TOC_FORMAT_CODE format, bool msf,
-                                       qln::Buffer<unsigned char>& buffer, std::uint8_t trackOrSession) {
-    std::uint8_t cdb[10] = {kReadTocPmaAtip};
-    cdb[1] = bit(msf, 1);
-    cdb[2] = static_cast<std::uint8_t>(format & 0x0F);
-    cdb[6] = trackOrSession;
-    putBE16(cdb + 7, static_cast<std::uint32_t>(buffer.getLength()));
-    return send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), static_cast<unsigned int>(buffer.getLength()),
-                         DXFER_FROM_DEVICE, 0);
-}
-
-bool ScsiMMCDevice::getPerformance(_MMC_PERFORMANCE_TYPE type, std::uint8_t dataType, std::uint32_t startLba,
-                                   std::uint16_t maxDescriptors, qln::Buffer<unsigned char>& buffer) {
-    std::uint8_t cdb[12] = {kGetPerformance};
-    cdb[1] = static_cast<std::uint8_t>(dataType & 0x1F);
-    putBE32(cdb + 2, startLba);
-    putBE16(cdb + 8, maxDescriptors);
-    cdb[10] = static_cast<std::uint8_t>(type & 0xFF);
-    if (send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), static_cast<unsigned int>(buffer.getLength()),
-                      DXFER_FROM_DEVICE, 0))
-        return true;
-    return type == MMC_PERFORMANCE_TYPE_PERFORMANCE && dataType == kNominalDataType &&
-           resultData.result.code == CMD_RESULT_UNDERRUN && resultData.result.detail <= kNominalShortfallAccepted;
-}
-
-bool ScsiMMCDevice::readFormatCapacities(qln::Buffer<unsigned char>& buffer) {
-    std::uint8_t cdb[10] = {kReadFormatCapacities};
-    putBE16(cdb + 7, static_cast<std::uint32_t>(buffer.getLength()));
-    return send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), static_cast<unsigned int>(buffer.getLength()),
-                         DXFER_FROM_DEVICE, 0);
-}
 
 template <class Descriptor>
 bool ScsiMMCDevice::getTOCElementsImp(_MMC_READ_TOC_FORMAT_CODE format, bool msf, std::uint8_t trackOrSession,
@@ -850,7 +813,7 @@ bool ScsiMMCDevice::getPerformanceInfo(qln::Array<mmc_write_speed_desc_t>& speed
 
 bool ScsiMMCDevice::getPerformanceInfo(qln::Array<mmc_performance_nom_desc_t>& performance,
                                        std::uint32_t maxDescriptors, std::uint32_t startLba, bool write) {
-    const std::uint8_t dataType = static_cast<std::uint8_t>(kNominalDataType | (write ? kNominalWrite : 0));
+    const std::uint8_t dataType = static_cast<std::uint8_t>(kPerformanceDataTypeTolerated | (write ? kNominalWrite : 0));
     return getPerformanceInfoImp(MMC_PERFORMANCE_TYPE_PERFORMANCE, dataType, startLba, maxDescriptors, performance);
 }
 

@@ -329,16 +329,8 @@ protected:
 
     // --- Table of contents, performance and format capacities ---------------
 public:
-    // The raw reads behind the descriptor lists. Each transfers the whole
-    // buffer; READ TOC and READ FORMAT CAPACITIES put its low 16 bits into
-    // their allocation length, so buffers hold at most 65535 bytes.
-    bool readTOCInformation(_MMC_READ_TOC_FORMAT_CODE format, bool msf, qln::Buffer<unsigned char>& buffer,
-                            std::uint8_t trackOrSession);
-    // Also true for nominal performance with data type exactly 10h when the
-    // drive sent at most 8 bytes fewer than the buffer holds.
-    bool getPerformance(_MMC_PERFORMANCE_TYPE type, std::uint8_t dataType, std::uint32_t startLba,
-                        std::uint16_t maxDescriptors, qln::Buffer<unsigned char>& buffer);
-    bool readFormatCapacities(qln::Buffer<unsigned char>& buffer);
+    // The lists below read through readTOCInformation, getPerformance and
+    // readFormatCapacities of the reading and information commands.
 
     // READ TOC/PMA/ATIP, one overload per format: on success the array holds
     // exactly the descriptors of the answer; the header (when not null)
