@@ -54,6 +54,9 @@ struct AccessorCalls : ScsiDeviceAccessor {
     static bool driverText(const ScsiDeviceAccessor& a, unsigned int code, qln::String& out) {
         return (a.*(&AccessorCalls::getDriverErrStr))(code, out);
     }
+    static const qln::SharedFileHandle& handle(const ScsiDeviceAccessor& a) {
+        return (a.*(&AccessorCalls::getFileHandle))();
+    }
     static bool hostText(const ScsiDeviceAccessor& a, unsigned int code, qln::String& out) {
         return (a.*(&AccessorCalls::getHostErrStr))(code, out);
     }

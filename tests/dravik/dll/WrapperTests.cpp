@@ -3,6 +3,7 @@
 // accessor, and the answers of a wrapper whose inner accessor could not be
 // cloned.
 #include <cstring>
+#include <type_traits>
 
 #include "LoadedTest.h"
 #include "ModelAccessor.h"
@@ -13,6 +14,10 @@ using namespace scsi::test;
 namespace {
 
 unsigned char kTestUnitReady[6] = {0x00, 0, 0, 0, 0, 0};
+
+// Wrappers of one library may be copied and destroyed on different threads.
+static_assert(std::is_base_of<qln::SharedResourceManagerLockedBase, SharedAccessorLibrary::Manager>::value,
+              "the library's use count is atomic");
 
 class WrapperTest : public LoadedTest {
 protected:
@@ -30,6 +35,15 @@ protected:
     }
     SharedAccessorLibrary library;
 };
+
+struct WrapperNames : DLLScsiDeviceAccessor {
+    using DLLScsiDeviceAccessor::getName;
+};
+
+TEST(WrapperNames, TypeTokenAndClassName) {
+    EXPECT_STREQ("dll", DLLScsiDeviceAccessor::serialization_prefix);
+    EXPECT_STREQ("DLLScsiDeviceAccessor", WrapperNames::getName());
+}
 
 TEST_F(WrapperTest, ForwardsEveryOperationToTheInnerAccessor) {
     model->hasAddress = true;
@@ -84,6 +98,8 @@ TEST_F(WrapperTest, CopiesAndClonesShareTheLibraryAndOwnTheirInnerAccessor) {
     EXPECT_EQ(2, library.useCount());
     EXPECT_EQ(library.getManager(), libraryOf(*wrapper.get()).getManager());
     EXPECT_EQ(1, model->accessorsAlive);
+    // The inner accessor holds whatever handle it needs; the wrapper none.
+    EXPECT_EQ(nullptr, AccessorCalls::handle(*wrapper.get()).getManager());
 
     {
         DLLScsiDeviceAccessor copy(*wrapper.get());
