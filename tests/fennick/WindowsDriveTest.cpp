@@ -488,3 +488,17 @@ TEST_F(WindowsDriveTest, ADriveWhoseNodeCannotBeLocatedAsksNoRelations) {
     EXPECT_EQ(0u, tree.calls().listSizeCalls);
     EXPECT_EQ(0u, tree.calls().listCalls);
 }
+
+TEST_F(WindowsDriveTest, ADeviceWithoutInstanceIdIsNotLocatedAsTheRoot) {
+    qln::test::ImportPatch counting(GetModuleHandleW(nullptr), "setupapi.dll", "CM_Get_Device_IDW",
+                                    reinterpret_cast<void*>(&countingDeviceId));
+    ASSERT_TRUE(counting.applied());
+    s_deviceId = counting.originalAs<DeviceIdFn>();
+    s_deviceIdCalls = 0;
+
+    const WindowsDrive drive((WindowsDevice(String())));
+    tree.clearCalls();
+    EXPECT_EQ(0u, drive.volumes().size());
+    EXPECT_TRUE(tree.calls().locatedIds.empty());
+    EXPECT_EQ(0u, s_deviceIdCalls);
+}
