@@ -463,16 +463,26 @@ CONFIGRET WINAPI countingDeviceId(DEVINST node, PWCHAR buffer, ULONG length, ULO
     return s_deviceId(node, buffer, length, flags);
 }
 
+// Counts the device-id requests over the fake tree's own answer, to see
+// calls for any node, node 0 too.
+class RelationQueryTest : public WindowsDriveTest {
+protected:
+    RelationQueryTest()
+        : counting(GetModuleHandleW(nullptr), "setupapi.dll", "CM_Get_Device_IDW",
+                   reinterpret_cast<void*>(&countingDeviceId)) {}
+    void SetUp() override {
+        WindowsDriveTest::SetUp();
+        ASSERT_TRUE(counting.applied());
+        s_deviceId = counting.originalAs<DeviceIdFn>();
+        s_deviceIdCalls = 0;
+    }
+
+    qln::test::ImportPatch counting;
+};
+
 }  // namespace
 
-TEST_F(WindowsDriveTest, ADriveWhoseNodeCannotBeLocatedAsksNoRelations) {
-    // Over the fake tree's own answer, to see calls for any node, node 0 too.
-    qln::test::ImportPatch counting(GetModuleHandleW(nullptr), "setupapi.dll", "CM_Get_Device_IDW",
-                                    reinterpret_cast<void*>(&countingDeviceId));
-    ASSERT_TRUE(counting.applied());
-    s_deviceId = counting.originalAs<DeviceIdFn>();
-    s_deviceIdCalls = 0;
-
+TEST_F(RelationQueryTest, ADriveWhoseNodeCannotBeLocatedAsksNoRelations) {
     node(FLOPPY_DRIVE).locateResult = CR_NO_SUCH_DEVNODE;
     relate(FLOPPY_DRIVE, CM_GETIDLIST_FILTER_BUSRELATIONS, {VOLUME});
     node(FLOPPY_DRIVE).setText(SPDRP_ENUMERATOR_NAME, L"FDC");
@@ -489,13 +499,7 @@ TEST_F(WindowsDriveTest, ADriveWhoseNodeCannotBeLocatedAsksNoRelations) {
     EXPECT_EQ(0u, tree.calls().listCalls);
 }
 
-TEST_F(WindowsDriveTest, ADeviceWithoutInstanceIdIsNotLocatedAsTheRoot) {
-    qln::test::ImportPatch counting(GetModuleHandleW(nullptr), "setupapi.dll", "CM_Get_Device_IDW",
-                                    reinterpret_cast<void*>(&countingDeviceId));
-    ASSERT_TRUE(counting.applied());
-    s_deviceId = counting.originalAs<DeviceIdFn>();
-    s_deviceIdCalls = 0;
-
+TEST_F(RelationQueryTest, ADeviceWithoutInstanceIdIsNotLocatedAsTheRoot) {
     const WindowsDrive drive((WindowsDevice(String())));
     tree.clearCalls();
     EXPECT_EQ(0u, drive.volumes().size());
