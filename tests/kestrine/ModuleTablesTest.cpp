@@ -34,6 +34,10 @@ TEST(ModuleTables, ExportsExactlyTheActions) {
         "IsRunningAsAdmin",
         "KillProcess",
         "SearchProcessCommandLines",
+        "CreateStartMenuShortcut",
+        "ElevateShortcutToRunAsAdmin",
+        "UnPinShortcut",
+        "ToolbarEnabler",
     };
     kestrine::test::PluginModule plugin;
     ASSERT_NE(plugin.handle(), nullptr);
