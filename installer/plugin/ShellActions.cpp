@@ -10,9 +10,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <cstdint>
 #include <cwchar>
-#include <memory>
-#include <new>
 
 #include "HostInterface.h"
 #include "qln/DynamicLibrary.h"
@@ -72,6 +71,27 @@ private:
     PropertyValue(const PropertyValue&) = delete;
     PropertyValue& operator=(const PropertyValue&) = delete;
     PROPVARIANT value_;
+};
+
+// A buffer of UTF-16 units from the process heap, freed on every way out;
+// empty (null) when the heap cannot give it.
+class HeapBuffer {
+public:
+    explicit HeapBuffer(std::size_t units)
+        : units_(units <= SIZE_MAX / sizeof(wchar_t)
+                     ? static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, units * sizeof(wchar_t)))
+                     : nullptr) {}
+    ~HeapBuffer() {
+        if (units_ != nullptr)
+            HeapFree(GetProcessHeap(), 0, units_);
+    }
+    wchar_t* get() const { return units_; }
+    wchar_t& operator[](std::size_t index) const { return units_[index]; }
+
+private:
+    HeapBuffer(const HeapBuffer&) = delete;
+    HeapBuffer& operator=(const HeapBuffer&) = delete;
+    wchar_t* units_;
 };
 
 // The Windows version from which shortcuts carry an application user model id.
@@ -337,8 +357,8 @@ KESTRINE_ACTION(CreateStartMenuShortcut) {
 KESTRINE_ACTION(ElevateShortcutToRunAsAdmin) {
     enterAction(stringSize, variables, stackTop);
     std::size_t units = hostStringSize > 0 ? std::size_t(hostStringSize) : 1;
-    std::unique_ptr<wchar_t[]> path(new (std::nothrow) wchar_t[units]);
-    if (path == nullptr) {
+    HeapBuffer path(units);
+    if (path.get() == nullptr) {
         pushString(L"failed to allocate memory");
         return;
     }
