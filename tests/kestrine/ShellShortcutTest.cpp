@@ -722,6 +722,14 @@ std::string fileBytes(const std::wstring& path) {
     return bytes;
 }
 
+FILETIME lastWrite(const std::wstring& path) {
+    FILETIME written = {};
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        written = data.ftLastWriteTime;
+    return written;
+}
+
 }  // namespace
 
 // The flag is added to those the shortcut has and saved into the loaded
@@ -742,25 +750,16 @@ TEST_F(ShellShortcuts, ElevateMarksTheShortcut) {
     SCOPED_TRACE("already marked");
     reset();
     const std::wstring marked = writeLink(folder_, L"Marked.lnk", SLDF_RUNAS_USER);
-    FILETIME before = {};
-    FILETIME after = {};
-    HANDLE file = CreateFileW(marked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    GetFileTime(file, nullptr, nullptr, &before);
-    CloseHandle(file);
+    const FILETIME before = lastWrite(marked);
     const std::string bytes = fileBytes(marked);
+    ASSERT_FALSE(bytes.empty());
     Sleep(20);
     EXPECT_EQ(call("ElevateShortcutToRunAsAdmin", {marked}),
               (std::vector<std::wstring>{L"success", L"below"}));
     EXPECT_TRUE(g_shell.setFlags.empty());
     EXPECT_TRUE(g_shell.saves.empty());
     EXPECT_EQ(g_shell.saveCompleted, 0);
-    file = CreateFileW(marked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                       nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    GetFileTime(file, nullptr, nullptr, &after);
-    CloseHandle(file);
+    const FILETIME after = lastWrite(marked);
     EXPECT_EQ(CompareFileTime(&before, &after), 0) << "file written";
     EXPECT_EQ(fileBytes(marked), bytes);
     expectBalanced();

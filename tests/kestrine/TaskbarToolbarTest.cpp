@@ -221,60 +221,43 @@ std::vector<ToolbarItem> toolbarsWithTitle(bool checked) {
 
 }  // namespace
 
-// "hide" picks the ticked item by its position and the shell unticks it;
-// on an unticked item nothing is picked and the menu is closed again.
-TEST_F(ToolbarEnabler, HidePicksOnlyATickedItem) {
+// "hide" picks the ticked item by its position and the shell unticks it; on
+// an unticked item nothing is picked and the menu is closed again. "show"
+// first runs that pass, then picks the item whatever its state: a shown
+// toolbar is hidden and shown again, a hidden one is shown after a first pass
+// that leaves its own text below the result.
+TEST_F(ToolbarEnabler, PassesOverTickedAndUntickedItems) {
     struct Case {
-        const char* what;
+        const wchar_t* word;
         bool checked;
         std::vector<std::wstring> pushed;
+        int menus;
         std::vector<int> picked;
+        bool checkedAfter;
     } const cases[] = {
-        {"ticked", true, {L"Toolbar operation successful", L"below"}, {2}},
-        {"unticked", false, {L"Menu item already unselected", L"below"}, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        TaskbarLayout layout;
-        layout.toolbars = toolbarsWithTitle(c.checked);
-        FakeTaskbar taskbar(layout);
-        ASSERT_TRUE(taskbar.ok());
-        EXPECT_EQ(enable(L"hide"), c.pushed);
-        EXPECT_TRUE(taskbar.waitForClosedMenus()) << "the menu stays open";
-        EXPECT_EQ(taskbar.menusOpened(), 1);
-        EXPECT_EQ(taskbar.picked(), c.picked);
-        EXPECT_FALSE(taskbar.checked(2));
-        EXPECT_FALSE(keysInOwnQueue());
-    }
-}
-
-// "show" first runs the "hide" pass, then picks the item whatever its state:
-// a shown toolbar is hidden and shown again, a hidden one is shown after a
-// first pass that leaves its own text below the result.
-TEST_F(ToolbarEnabler, ShowEndsWithTheToolbarTicked) {
-    struct Case {
-        const char* what;
-        bool checked;
-        std::vector<std::wstring> pushed;
-        std::vector<int> picked;
-    } const cases[] = {
-        {"shown", true, {L"Toolbar operation successful", L"below"}, {2, 2}},
-        {"hidden",
+        {L"hide", true, {L"Toolbar operation successful", L"below"}, 1, {2}, false},
+        {L"hide", false, {L"Menu item already unselected", L"below"}, 1, {}, false},
+        {L"show", true, {L"Toolbar operation successful", L"below"}, 2, {2, 2}, true},
+        {L"show",
          false,
          {L"Toolbar operation successful", L"Menu item already unselected", L"below"},
-         {2}},
+         2,
+         {2},
+         true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.word)) +
+                     (c.checked ? " ticked" : " unticked"));
         TaskbarLayout layout;
         layout.toolbars = toolbarsWithTitle(c.checked);
         FakeTaskbar taskbar(layout);
         ASSERT_TRUE(taskbar.ok());
-        EXPECT_EQ(enable(L"show"), c.pushed);
+        EXPECT_EQ(enable(c.word), c.pushed);
         EXPECT_TRUE(taskbar.waitForClosedMenus()) << "a menu stays open";
-        EXPECT_EQ(taskbar.menusOpened(), 2);
+        EXPECT_EQ(taskbar.menusOpened(), c.menus);
         EXPECT_EQ(taskbar.picked(), c.picked);
-        EXPECT_TRUE(taskbar.checked(2));
+        EXPECT_EQ(taskbar.checked(2), c.checkedAfter);
+        EXPECT_FALSE(keysInOwnQueue());
     }
 }
 
