@@ -77,10 +77,11 @@ private:
 // empty (null) when the heap cannot give it.
 class HeapBuffer {
 public:
-    explicit HeapBuffer(std::size_t units)
-        : units_(units <= SIZE_MAX / sizeof(wchar_t)
-                     ? static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, units * sizeof(wchar_t)))
-                     : nullptr) {}
+    explicit HeapBuffer(std::size_t units) : units_(nullptr) {
+        if (units <= SIZE_MAX / sizeof(wchar_t))
+            units_ = static_cast<wchar_t*>(
+                HeapAlloc(GetProcessHeap(), 0, units * sizeof(wchar_t)));
+    }
     ~HeapBuffer() {
         if (units_ != nullptr)
             HeapFree(GetProcessHeap(), 0, units_);
@@ -295,8 +296,9 @@ bool clickTaskbarToolbarItem(bool force) {
     }
     Sleep(kMenuSettleMilliseconds);
 
-    HMENU menu =
-        popup != nullptr ? reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)) : nullptr;
+    HMENU menu = nullptr;
+    if (popup != nullptr)
+        menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
     HMENU toolbars = menu != nullptr ? GetSubMenu(menu, 0) : nullptr;
     int count = toolbars != nullptr ? GetMenuItemCount(toolbars) : -1;
     if (count <= 0)

@@ -448,7 +448,8 @@ public:
     ShortcutFolder() {
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        path_ = std::wstring(temp) + L"kestrine-shortcuts-" + std::to_wstring(GetCurrentProcessId());
+        path_ = std::wstring(temp) + L"kestrine-shortcuts-" +
+                std::to_wstring(GetCurrentProcessId());
         CreateDirectoryW(path_.c_str(), nullptr);
     }
     ~ShortcutFolder() {

@@ -310,7 +310,8 @@ TEST_F(ToolbarEnabler, MissingShellWindows) {
     {
         SCOPED_TRACE("no taskbar");
         EXPECT_EQ(enable(L"hide"),
-                  (std::vector<std::wstring>{L"Could not find the Shell_TrayWnd window.", L"below"}));
+                  (std::vector<std::wstring>{L"Could not find the Shell_TrayWnd window.",
+                                             L"below"}));
         EXPECT_EQ(enable(L"show"),
                   (std::vector<std::wstring>{L"Could not find the Shell_TrayWnd window.",
                                              L"Could not find the Shell_TrayWnd window.",
@@ -323,7 +324,8 @@ TEST_F(ToolbarEnabler, MissingShellWindows) {
         FakeTaskbar taskbar(layout);
         ASSERT_TRUE(taskbar.ok());
         EXPECT_EQ(enable(L"hide"),
-                  (std::vector<std::wstring>{L"Could not find the ReBarWindow32 window.", L"below"}));
+                  (std::vector<std::wstring>{L"Could not find the ReBarWindow32 window.",
+                                             L"below"}));
     }
     {
         SCOPED_TRACE("no context menu");
