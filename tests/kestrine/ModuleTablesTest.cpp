@@ -42,6 +42,11 @@ TEST(ModuleTables, ExportsExactlyTheActions) {
         "MsiFindVersionByUpgradeCode",
         "ReplaceRegexInFile",
         "WriteRegMultiSz",
+        // Shell shortcut and taskbar actions.
+        "CreateStartMenuShortcut",
+        "ElevateShortcutToRunAsAdmin",
+        "UnPinShortcut",
+        "ToolbarEnabler",
     };
     kestrine::test::PluginModule plugin;
     ASSERT_NE(plugin.handle(), nullptr);
