@@ -20,6 +20,12 @@ typedef qln::SharedResource<qln::PointerStorage<ScsiDeviceAccessor, 0, 3>, 0> Sh
 // Sole owner of a transport being handed to a device.
 typedef qln::TransferResource<qln::PointerStorage<ScsiDeviceAccessor, 0, 3>> AccessorTransfer;
 
+// Devices made from serialization strings
+class ScsiDevice;
+// Sole owner of a new device object.
+typedef qln::TransferResource<qln::PointerStorage<ScsiDevice, 0, 3>> ScsiDeviceTransfer;
+// (end of devices made from serialization strings)
+
 // Base of every device object. Copies share one accessor (and through it one
 // file handle); each copy keeps its own last result, time-out and texts.
 // The class has no virtual operations: resultData is its first member, so
@@ -75,6 +81,18 @@ public:
     // Largest transfer of one command in bytes; 0 without an accessor.
     unsigned int getMaxXferSz() const;
     _USB_CLASS_MASS_STORAGE_TYPES isUSBMassStorage() const { return USB_MASS_STORAGE_NONE; }
+
+    // Serialization strings
+
+    // A device on the transport a serialization string names
+    // ("dll:<library>:<factory symbol>[:<tokens for the factory>...]"), with
+    // the default time-out; empty when no transport can be made of it.
+    static ScsiDeviceTransfer deserialize(const qln::String& serialization);
+    // The transport's serialization string; false when it has none (the
+    // system's pass-through has none), and `out` is then left as it was.
+    bool serialize(qln::String& out) const;
+
+    // (end of serialization strings)
 
     // Diagnostic dumps at level 1 on "libDravik.ScsiDevice".
     static void print_cdb(const void* bytes, int length);

@@ -1,11 +1,13 @@
 #include "ScsiMMCDevice.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
 #include "BigEndian.h"
 #include "ScsiMMCParsers.h"
 #include "ScsiMMCTables.h"
+#include "SharedCommands.h"
 #include "qln/Format.h"
 #include "qln/Log.h"
 
@@ -13,14 +15,16 @@ namespace scsi {
 
 namespace {
 
+using detail::getBE16;
+using detail::getBE32;
 using detail::putBE16;
+using detail::putBE24;
 using detail::putBE32;
 
 const std::uint8_t kFormatUnit = 0x04;
 const std::uint8_t kStartStopUnit = 0x1B;
 const std::uint8_t kPreventAllowMediumRemoval = 0x1E;
 const std::uint8_t kSeek10 = 0x2B;
-const std::uint8_t kSynchronizeCache10 = 0x35;
 const std::uint8_t kPlayAudio10 = 0x45;
 const std::uint8_t kPlayAudioMsf = 0x47;
 const std::uint8_t kPauseResume = 0x4B;
@@ -195,17 +199,249 @@ bool ScsiMMCDevice::preventAllowMediumRemoval(bool prevent, bool persistent) {
 }
 
 bool ScsiMMCDevice::synchronizeCache(std::uint32_t lba, std::uint16_t blocks, bool immediate) {
-    std::uint8_t cdb[10] = {kSynchronizeCache10};
-    cdb[1] = bit(immediate, 1);
-    putBE32(cdb + 2, lba);
-    putBE16(cdb + 7, blocks);
-    return send_scsi_cmd(cdb, sizeof(cdb), nullptr, 0, DXFER_NONE, 0);
+    return detail::synchronizeCache10(*this, lba, blocks, immediate);
 }
 
 bool ScsiMMCDevice::seek10(std::uint32_t lba) {
     std::uint8_t cdb[10] = {kSeek10};
     putBE32(cdb + 2, lba);
     return send_scsi_cmd(cdb, sizeof(cdb), nullptr, 0, DXFER_NONE, 0);
+}
+
+// --- reading, writing and information ---------------------------------------
+
+namespace {
+
+const std::uint8_t kReadFormatCapacities = 0x23;
+const std::uint8_t kReadCapacity = 0x25;
+const std::uint8_t kRead10 = 0x28;
+const std::uint8_t kWrite10 = 0x2A;
+const std::uint8_t kReadTocPmaAtip = 0x43;
+const std::uint8_t kReadDiscInformation = 0x51;
+const std::uint8_t kReadTrackInformation = 0x52;
+const std::uint8_t kModeSense10 = 0x5A;
+const std::uint8_t kRead12 = 0xA8;
+const std::uint8_t kWrite12 = 0xAA;
+const std::uint8_t kGetPerformance = 0xAC;
+const std::uint8_t kReadDiscStructure = 0xAD;
+const std::uint8_t kSetStreaming = 0xB6;
+const std::uint8_t kReadCdMsf = 0xB9;
+const std::uint8_t kMechanismStatus = 0xBD;
+const std::uint8_t kReadCd = 0xBE;
+
+const std::uint32_t kCapacityAnswer = 8;
+const std::uint32_t kCurrentProfileAnswer = 8;
+const std::uint16_t kTrackInformationLength = sizeof(mmc_track_information_t);
+// MODE SENSE(10) asks for the mode parameter header (8 bytes) and room for
+// block descriptors on top of the caller's length.
+const std::uint32_t kModeSenseExtra = 16;
+const std::uint32_t kModeHeader = 8;
+// Missing bytes a nominal performance answer may lack (one descriptor's
+// padding) and still count as read.
+const std::uint32_t kPerformanceShortfall = 8;
+const std::uint8_t kPerformanceDataTypeTolerated = 0x10;
+
+// Bytes 1 and 9-10 of READ CD and READ CD MSF, whose selection fields are
+// the same.
+template <class Arg>
+void putReadCdSelection(std::uint8_t* cdb, const Arg& arg) {
+    cdb[1] = static_cast<std::uint8_t>(((unsigned(arg.sectorType) & 0x07) << 2) | bit(arg.dap, 1));
+    cdb[9] = static_cast<std::uint8_t>(bit(arg.sync, 7) | ((unsigned(arg.headerCodes) & 0x03) << 5) |
+                                       bit(arg.userData, 4) | bit(arg.edcEcc, 3) |
+                                       ((unsigned(arg.c2Error) & 0x03) << 1));
+    cdb[10] = static_cast<std::uint8_t>(unsigned(arg.subChannel) & 0x07);
+}
+
+// READ and WRITE of 10 and 12 bytes share their blocks: FUA, address and
+// count; only READ(12) sets the streaming bit.
+bool transfer10(ScsiDevice& device, std::uint8_t opcode, DXFER_DIRECTION direction, void* data,
+                std::uint32_t dataLength, std::uint32_t lba, std::uint16_t blocks, bool fua) {
+    std::uint8_t cdb[10] = {opcode, bit(fua, 3)};
+    putBE32(cdb + 2, lba);
+    putBE16(cdb + 7, blocks);
+    return device.send_scsi_cmd(cdb, sizeof(cdb), data, dataLength, direction, 0);
+}
+
+bool transfer12(ScsiDevice& device, std::uint8_t opcode, DXFER_DIRECTION direction, void* data,
+                std::uint32_t dataLength, std::uint32_t lba, std::uint32_t blocks, bool fua, bool streaming) {
+    std::uint8_t cdb[12] = {opcode, bit(fua, 3)};
+    putBE32(cdb + 2, lba);
+    putBE32(cdb + 6, blocks);
+    cdb[10] = bit(streaming, 7);
+    return device.send_scsi_cmd(cdb, sizeof(cdb), data, dataLength, direction, 0);
+}
+
+unsigned int lengthOf(const qln::Buffer<unsigned char>& buffer) {
+    return static_cast<unsigned int>(buffer.getLength());
+}
+
+}  // namespace
+
+bool ScsiMMCDevice::read10(void* data, std::uint32_t dataLength, std::uint32_t lba, std::uint16_t blocks,
+                           bool fua) {
+    return transfer10(*this, kRead10, DXFER_FROM_DEVICE, data, dataLength, lba, blocks, fua);
+}
+
+bool ScsiMMCDevice::read12(void* data, std::uint32_t dataLength, std::uint32_t lba, std::uint32_t blocks,
+                           bool fua, bool streaming) {
+    return transfer12(*this, kRead12, DXFER_FROM_DEVICE, data, dataLength, lba, blocks, fua, streaming);
+}
+
+bool ScsiMMCDevice::readMSF(void* data, std::uint32_t dataLength, const read_msf_arg_t& arg) {
+    std::uint8_t cdb[12] = {kReadCdMsf,     0,           0,           arg.startMinute, arg.startSecond,
+                            arg.startFrame, arg.endMinute, arg.endSecond, arg.endFrame};
+    putReadCdSelection(cdb, arg);
+    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLength, DXFER_FROM_DEVICE, 0);
+}
+
+bool ScsiMMCDevice::readCD(void* data, std::uint32_t dataLength, const read_cd_arg_t& arg) {
+    std::uint8_t cdb[12] = {kReadCd};
+    putReadCdSelection(cdb, arg);
+    putBE32(cdb + 2, arg.startLba);
+    putBE24(cdb + 6, arg.transferLength & 0xFFFFFF);
+    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLength, DXFER_FROM_DEVICE, 0);
+}
+
+bool ScsiMMCDevice::write10(void* data, std::uint32_t dataLength, std::uint32_t lba, std::uint16_t blocks,
+                            bool fua) {
+    return transfer10(*this, kWrite10, DXFER_TO_DEVICE, data, dataLength, lba, blocks, fua);
+}
+
+bool ScsiMMCDevice::write12(void* data, std::uint32_t dataLength, std::uint32_t lba, std::uint32_t blocks,
+                            bool fua) {
+    // WRITE(12) of the multimedia commands has no streaming bit.
+    return transfer12(*this, kWrite12, DXFER_TO_DEVICE, data, dataLength, lba, blocks, fua, false);
+}
+
+bool ScsiMMCDevice::readCapacity(std::uint32_t& lastLba, std::uint32_t& blockLength) {
+    std::uint8_t cdb[10] = {kReadCapacity};
+    std::uint8_t answer[kCapacityAnswer] = {0};
+    if (!send_scsi_cmd(cdb, sizeof(cdb), answer, sizeof(answer), DXFER_FROM_DEVICE, 0))
+        return false;
+    if (bytesArrived(kCapacityAnswer) < kCapacityAnswer)
+        return false;
+    lastLba = getBE32(answer);
+    blockLength = getBE32(answer + 4);
+    return true;
+}
+
+bool ScsiMMCDevice::readFormatCapacities(qln::Buffer<unsigned char>& buffer) {
+    std::uint8_t cdb[10] = {kReadFormatCapacities};
+    putBE16(cdb + 7, lengthOf(buffer) & 0xFFFF);
+    return send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), lengthOf(buffer), DXFER_FROM_DEVICE, 0);
+}
+
+bool ScsiMMCDevice::readDiscInformation(_MMC_DISC_INFORMATION_DATA_TYPE dataType,
+                                        mmc_disc_information_hdr_t* info, std::uint16_t allocationLength) {
+    std::uint8_t cdb[10] = {kReadDiscInformation, static_cast<std::uint8_t>(unsigned(dataType) & 0x07)};
+    putBE16(cdb + 7, allocationLength);
+    return send_scsi_cmd(cdb, sizeof(cdb), info, allocationLength, DXFER_FROM_DEVICE, 0);
+}
+
+bool ScsiMMCDevice::modeSense10(_MMC_PAGE_CODES pageCode, void* buffer, std::uint16_t length,
+                                _MMC_PAGE_CONTROL_FIELDS pageControl) {
+    const std::uint32_t areaSize = std::uint32_t(length) + kModeSenseExtra;
+    // Plain malloc: a scratch area that cannot be had fails the call before
+    // anything is sent.
+    std::uint8_t* area = static_cast<std::uint8_t*>(std::malloc(areaSize));
+    if (area == nullptr)
+        return false;
+    struct Release {
+        std::uint8_t* block;
+        ~Release() { std::free(block); }
+    } release = {area};
+
+    std::uint8_t cdb[10] = {kModeSense10, 0,
+                            static_cast<std::uint8_t>(((unsigned(pageControl) & 0x03) << 6) |
+                                                      (unsigned(pageCode) & 0x3F))};
+    putBE16(cdb + 7, areaSize & 0xFFFF);
+    if (!send_scsi_cmd(cdb, sizeof(cdb), area, areaSize, DXFER_FROM_DEVICE, 0))
+        return false;
+    // Header fields count only where the drive sent their bytes.
+    const std::uint32_t arrived = bytesArrived(areaSize);
+    if (arrived < kModeHeader)
+        return false;
+
+    const std::uint32_t total = getBE16(area) + 2;
+    if (total > areaSize) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
+                "283 " + "ScsiMMCDevice::modeSense6: the buffer size (" + static_cast<unsigned int>(areaSize) +
+                    ") is smaller than the total returned bytes (" + static_cast<unsigned int>(total) +
+                    "), some info maybe be truncated");
+    }
+    const std::uint32_t blockDescriptors = getBE16(area + 6);
+    const std::int64_t remaining = std::int64_t(arrived) - kModeHeader - blockDescriptors;
+    if (remaining < 1) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
+                "288 " + "ScsiMMCDevice::modeSense6: invalid  blk_desc_len returned from device : " +
+                    static_cast<unsigned int>(blockDescriptors));
+        return false;
+    }
+    const std::uint32_t copied = remaining < length ? static_cast<std::uint32_t>(remaining) : length;
+    if (copied != 0)
+        std::memcpy(buffer, area + kModeHeader + blockDescriptors, copied);
+    return true;
+}
+
+bool ScsiMMCDevice::mechanismStatus(mmc_mechanism_status_hdr_t* status, std::uint16_t allocationLength) {
+    std::uint8_t cdb[12] = {kMechanismStatus};
+    putBE16(cdb + 8, allocationLength);
+    return send_scsi_cmd(cdb, sizeof(cdb), status, allocationLength, DXFER_FROM_DEVICE, 0);
+}
+
+_MMC_PROFILES ScsiMMCDevice::getCurrentProfile() {
+    mmc_get_configuration_feature_list_hdr_t header = {};
+    if (!getConfiguration(MMC_FEATURE_PROFILE_LIST, header, kCurrentProfileAnswer, MMC_GET_CONFIGURATION_RT_ONE))
+        return MMC_PROFILE_INVALID;
+    if (bytesArrived(kCurrentProfileAnswer) < kCurrentProfileAnswer)
+        return MMC_PROFILE_INVALID;
+    return static_cast<_MMC_PROFILES>(getBE16(header.current_profile));
+}
+
+bool ScsiMMCDevice::readDiscStructure(_MMC_MEDIA_TYPE_CODE mediaType, _MMC_MEDIA_TYPE_FORMAT_CODE formatCode,
+                                      qln::Buffer<unsigned char>& buffer) {
+    std::uint8_t cdb[12] = {kReadDiscStructure, static_cast<std::uint8_t>(unsigned(mediaType) & 0x0F)};
+    cdb[7] = static_cast<std::uint8_t>(unsigned(formatCode) & 0xFF);
+    putBE16(cdb + 8, lengthOf(buffer) & 0xFFFF);
+    return send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), lengthOf(buffer), DXFER_FROM_DEVICE, 0);
+}
+
+bool ScsiMMCDevice::readTOCInformation(_MMC_READ_TOC_FORMAT_CODE format, bool msf,
+                                       qln::Buffer<unsigned char>& buffer, std::uint8_t trackOrSession) {
+    std::uint8_t cdb[10] = {kReadTocPmaAtip, bit(msf, 1), static_cast<std::uint8_t>(unsigned(format) & 0x0F)};
+    cdb[6] = trackOrSession;
+    putBE16(cdb + 7, lengthOf(buffer) & 0xFFFF);
+    return send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), lengthOf(buffer), DXFER_FROM_DEVICE, 0);
+}
+
+bool ScsiMMCDevice::readTrackInformation(std::uint8_t addressType, bool open, std::uint32_t addressOrNumber,
+                                         mmc_track_information_t& info) {
+    std::uint8_t cdb[10] = {kReadTrackInformation,
+                            static_cast<std::uint8_t>(bit(open, 2) | (addressType & 0x03))};
+    putBE32(cdb + 2, addressOrNumber);
+    putBE16(cdb + 7, kTrackInformationLength);
+    return send_scsi_cmd(cdb, sizeof(cdb), &info, kTrackInformationLength, DXFER_FROM_DEVICE, 0);
+}
+
+bool ScsiMMCDevice::getPerformance(_MMC_PERFORMANCE_TYPE type, std::uint8_t dataType, std::uint32_t startLba,
+                                   std::uint16_t maxDescriptors, qln::Buffer<unsigned char>& buffer) {
+    std::uint8_t cdb[12] = {kGetPerformance, static_cast<std::uint8_t>(dataType & 0x1F)};
+    putBE32(cdb + 2, startLba);
+    putBE16(cdb + 8, maxDescriptors);
+    cdb[10] = static_cast<std::uint8_t>(unsigned(type) & 0xFF);
+    if (send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), lengthOf(buffer), DXFER_FROM_DEVICE, 0))
+        return true;
+    const cmd_result_info& result = resultData.result;
+    return type == MMC_PERFORMANCE_TYPE_PERFORMANCE && dataType == kPerformanceDataTypeTolerated &&
+           result.code == CMD_RESULT_UNDERRUN && result.detail <= kPerformanceShortfall;
+}
+
+bool ScsiMMCDevice::setStreaming(_MMC_SET_PERFORMANCE_TYPE type, qln::Buffer<unsigned char>& parameters) {
+    const unsigned int length = lengthOf(parameters) & 0xFFFF;
+    std::uint8_t cdb[12] = {kSetStreaming};
+    cdb[8] = static_cast<std::uint8_t>(unsigned(type) & 0xFF);
+    putBE16(cdb + 9, length);
+    return send_scsi_cmd(cdb, sizeof(cdb), parameters.getData(), length, DXFER_TO_DEVICE, 0);
 }
 
 }  // namespace scsi
@@ -394,6 +630,235 @@ const char* ScsiMMCDevice::getProfileName(_MMC_PROFILES profile) {
     if (name == nullptr)
         QLN_LOG(s_logger, kChannel, qln::LOG_WARN, "645 " + qln::SprintfFormat("Unrecognized MMC profile: 0x%04X", number));
     return name;
+}
+
+}  // namespace scsi
+
+// --- table of contents, performance and format capacities -------------------
+
+namespace scsi {
+
+namespace {
+
+using detail::getBE16;
+using detail::getBE32;
+
+const std::uint8_t kReadSubChannel = 0x42;
+const std::uint8_t kSetReadAhead = 0xA7;
+const std::uint8_t kSetCdSpeed = 0xBB;
+
+// READ TOC answers: a 2-byte data length that counts the bytes after itself
+// and 2 more header bytes. A read of data length + 4 bytes therefore comes
+// back 2 bytes short from a well-formed drive.
+const std::size_t kTocHeader = 4;
+const std::uint32_t kTocShortfallAccepted = 2;
+// GET PERFORMANCE answers: an 8-byte header with a 4-byte data length.
+const std::size_t kPerformanceHeader = 8;
+const std::size_t kPerformanceDescriptor = 16;
+// Nominal performance: tolerance 10b, Except 00b, Write as asked. Drives
+// answer this data type up to 8 bytes short.
+const std::uint8_t kNominalWrite = 0x04;
+// READ FORMAT CAPACITIES: a 4-byte header, the capacity list length in byte 3.
+const std::size_t kCapacityHeader = 4;
+
+// Bytes of the last read that the drive actually sent into `buffer`.
+std::size_t arrived(const qln::Buffer<unsigned char>& buffer, const cmd_result_info& result) {
+    if (result.code != CMD_RESULT_UNDERRUN)
+        return buffer.getLength();
+    return result.detail < buffer.getLength() ? buffer.getLength() - result.detail : 0;
+}
+
+template <class Descriptor>
+void appendDescriptors(qln::Array<Descriptor>& elements, const unsigned char* first, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        Descriptor descriptor;
+        std::memcpy(&descriptor, first + i * sizeof(Descriptor), sizeof(Descriptor));
+        elements.append(descriptor);
+    }
+}
+
+void logTocFailure(const char* line, _MMC_READ_TOC_FORMAT_CODE format, bool msf, std::size_t size) {
+    QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
+            line + "ScsiMMCDevice::getTOCElementsImp : readTOCInformation(_MMC_READ_TOC_FORMAT_CODE:" +
+                static_cast<int>(format) + ", Boolean msf:" + (msf ? 1 : 0) +
+                ", ByteBuffer of size:" + static_cast<unsigned int>(size) + ") FAILED");
+}
+
+}  // namespace
+
+template <class Descriptor>
+bool ScsiMMCDevice::getTOCElementsImp(_MMC_READ_TOC_FORMAT_CODE format, bool msf, std::uint8_t trackOrSession,
+                                      qln::Array<Descriptor>& elements, mmc_toc_hdr_t* header) {
+    qln::Buffer<unsigned char> answer(kTocHeader);
+    if (!readTOCInformation(format, msf, answer, trackOrSession)) {
+        logTocFailure("794 ", format, msf, answer.getLength());
+        return false;
+    }
+    answer.resize(getBE16(answer.getData()) + kTocHeader, true);
+    if (!readTOCInformation(format, msf, answer, trackOrSession)) {
+        const cmd_result_info& result = getLastResult();
+        if (result.code != CMD_RESULT_UNDERRUN || result.detail > kTocShortfallAccepted) {
+            logTocFailure("821 ", format, msf, answer.getLength());
+            return false;
+        }
+    }
+    if (header != nullptr)
+        std::memcpy(header, answer.getData(), sizeof(*header));
+    // Only the descriptors that arrived whole, whatever the data length says.
+    const std::size_t count =
+        mmc_parse::tocDescriptorCount(answer.getData(), arrived(answer, getLastResult()), sizeof(Descriptor));
+    if (count == 0) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
+                "838 " + "ScsiMMCDevice::getTOCElementsImp : zero elements returned");
+        return false;
+    }
+    elements = qln::Array<Descriptor>();
+    appendDescriptors(elements, answer.getData() + kTocHeader, count);
+    return true;
+}
+
+bool ScsiMMCDevice::getTOCElements(qln::Array<mmc_toc_fmt0h_trk_descriptor_t>& tracks, bool msf,
+                                   std::uint32_t track, mmc_toc_hdr_t* header) {
+    return getTOCElementsImp(MMC_READ_TOC_FORMAT_TOC, msf, static_cast<std::uint8_t>(track & 0xFF), tracks,
+                             header);
+}
+
+bool ScsiMMCDevice::getTOCElements(qln::Array<mmc_toc_fmt1h_trk_descriptor_t>& sessions, bool msf,
+                                   mmc_toc_hdr_t* header) {
+    return getTOCElementsImp(MMC_READ_TOC_FORMAT_SESSION_INFO, msf, 0, sessions, header);
+}
+
+bool ScsiMMCDevice::getTOCElements(qln::Array<mmc_toc_fmt2h_trk_descriptor_t>& entries, std::uint32_t session,
+                                   mmc_toc_hdr_t* header) {
+    return getTOCElementsImp(MMC_READ_TOC_FORMAT_FULL_TOC, false, static_cast<std::uint8_t>(session & 0xFF),
+                             entries, header);
+}
+
+bool ScsiMMCDevice::getTOCElements(qln::Array<mmc_toc_fmt3h_trk_descriptor_t>& entries, mmc_toc_hdr_t* header) {
+    return getTOCElementsImp(MMC_READ_TOC_FORMAT_PMA, true, 0, entries, header);
+}
+
+bool ScsiMMCDevice::getTOCElements(qln::Array<mmc_toc_fmt4h_trk_descriptor_t>& atip, mmc_toc_hdr_t* header) {
+    return getTOCElementsImp(MMC_READ_TOC_FORMAT_ATIP, false, 0, atip, header);
+}
+
+bool ScsiMMCDevice::getTOCElements(qln::Array<mmc_toc_fmt5h_trk_descriptor_t>& packs, mmc_toc_hdr_t* header) {
+    return getTOCElementsImp(MMC_READ_TOC_FORMAT_CD_TEXT, false, 0, packs, header);
+}
+
+template <class Descriptor>
+bool ScsiMMCDevice::getPerformanceInfoImp(_MMC_PERFORMANCE_TYPE type, std::uint8_t dataType,
+                                          std::uint32_t startLba, std::uint32_t maxDescriptors,
+                                          qln::Array<Descriptor>& elements) {
+    static_assert(sizeof(Descriptor) == kPerformanceDescriptor, "GET PERFORMANCE descriptors are 16 bytes");
+    qln::Buffer<unsigned char> answer(kPerformanceHeader);
+    if (!getPerformance(type, dataType, startLba, 0, answer)) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
+                "886 " + "ScsiMMCDevice::getPerformanceInfoImp : ERROR issuing" +
+                    " getPerformance(_MMC_PERFORMANCE_TYPE: " + static_cast<int>(type) + " , data_type: " +
+                    static_cast<unsigned int>(dataType) + " , lba: " +
+                    qln::SprintfFormat("0x%x", static_cast<unsigned int>(startLba)) + " , max_desc: 0" +
+                    " , buffer)");
+        return false;
+    }
+    std::uint64_t expected = std::uint64_t(getBE32(answer.getData())) + 4;
+    long count = mmc_parse::performanceAnnouncedCount(answer.getData(), arrived(answer, getLastResult()));
+    if (count < 0) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
+                "898 " + "ScsiMMCDevice::getPerformanceInfoImp : computed number of desc < 0)");
+        return false;
+    }
+    if (count == 0) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_INFO,
+                "903 " + "ScsiMMCDevice::getPerformanceInfoImp : no information available for type code: " +
+                    static_cast<int>(type) + " type_data " + static_cast<unsigned int>(dataType));
+        elements = qln::Array<Descriptor>();
+        return true;
+    }
+    if (maxDescriptors != 0 && maxDescriptors < static_cast<unsigned long>(count)) {
+        count = static_cast<long>(maxDescriptors);
+        expected = kPerformanceDescriptor * std::uint64_t(maxDescriptors) + kPerformanceHeader;
+    }
+    answer.resize(static_cast<std::size_t>(expected), true);
+    if (!getPerformance(type, dataType, startLba, static_cast<std::uint16_t>(count), answer)) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
+                "918 " + "ScsiMMCDevice::getPerformanceInfoImp : ERROR issuing" +
+                    " getPerformance(_MMC_PERFORMANCE_TYPE: " + static_cast<int>(type) + " , data_type: " +
+                    static_cast<unsigned int>(dataType) + " , lba: " +
+                    qln::SprintfFormat("0x%x", static_cast<unsigned int>(startLba)) + " , max_desc: " +
+                    static_cast<int>(count) + " , buffer)");
+        return false;
+    }
+    const std::uint64_t returned = std::uint64_t(getBE32(answer.getData())) + 4;
+    if (returned < expected) {
+        QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
+                "927 " + "ScsiMMCDevice::getPerformanceInfoImp : amount of data returned incorrect : " +
+                    "expected size " + static_cast<unsigned long long>(expected) + " returned data size " +
+                    static_cast<unsigned long long>(returned));
+        return false;
+    }
+    // A length that is not 8 plus whole descriptors, or a short answer,
+    // leaves the last announced descriptor incomplete: it is not read.
+    const std::size_t whole =
+        mmc_parse::performanceDescriptorCount(answer.getData(), arrived(answer, getLastResult()));
+    elements = qln::Array<Descriptor>();
+    const std::size_t announced = static_cast<std::size_t>(count);
+    appendDescriptors(elements, answer.getData() + kPerformanceHeader, announced < whole ? announced : whole);
+    return true;
+}
+
+bool ScsiMMCDevice::getPerformanceInfo(qln::Array<mmc_write_speed_desc_t>& speeds) {
+    return getPerformanceInfoImp(MMC_PERFORMANCE_TYPE_WRITE_SPEED, 0, 0, 0, speeds);
+}
+
+bool ScsiMMCDevice::getPerformanceInfo(qln::Array<mmc_performance_nom_desc_t>& performance,
+                                       std::uint32_t maxDescriptors, std::uint32_t startLba, bool write) {
+    const std::uint8_t dataType = static_cast<std::uint8_t>(kPerformanceDataTypeTolerated | (write ? kNominalWrite : 0));
+    return getPerformanceInfoImp(MMC_PERFORMANCE_TYPE_PERFORMANCE, dataType, startLba, maxDescriptors, performance);
+}
+
+bool ScsiMMCDevice::getFormatCapacities(mmc_max_cap_desc_t& current, qln::Array<mmc_format_cap_desc_t>& formats) {
+    qln::Buffer<unsigned char> answer(kCapacityHeader);
+    if (!readFormatCapacities(answer))
+        return false;
+    answer.resize(answer[3] + kCapacityHeader, true);
+    if (!readFormatCapacities(answer))
+        return false;
+    // The current/maximum descriptor and the formattable ones, as far as
+    // both the list length and the answer hold them whole.
+    const std::size_t received = arrived(answer, getLastResult());
+    if (!mmc_parse::hasCurrentCapacity(answer.getData(), received))
+        return false;
+    std::memcpy(&current, answer.getData() + kCapacityHeader, sizeof(current));
+    appendDescriptors(formats, answer.getData() + kCapacityHeader + sizeof(current),
+                      mmc_parse::formatCapacityCount(answer.getData(), received));
+    return true;
+}
+
+bool ScsiMMCDevice::readSubChannel(_MMC_SUB_CHAN_PARM parameterList, qln::Buffer<unsigned char>& buffer, bool subQ,
+                                   bool msf) {
+    std::uint8_t cdb[10] = {kReadSubChannel};
+    cdb[1] = bit(msf, 1);
+    cdb[2] = bit(subQ, 6);
+    cdb[3] = static_cast<std::uint8_t>(parameterList);
+    putBE16(cdb + 7, static_cast<std::uint32_t>(buffer.getLength()));
+    return send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), static_cast<unsigned int>(buffer.getLength()),
+                         DXFER_FROM_DEVICE, 0);
+}
+
+bool ScsiMMCDevice::setCDSpeed(_MMC_ROT_CNTL rotationalControl, std::uint16_t readSpeed, std::uint16_t writeSpeed) {
+    std::uint8_t cdb[12] = {kSetCdSpeed};
+    cdb[1] = static_cast<std::uint8_t>(rotationalControl & 0x03);
+    putBE16(cdb + 2, readSpeed);
+    putBE16(cdb + 4, writeSpeed);
+    return send_scsi_cmd(cdb, sizeof(cdb), nullptr, 0, DXFER_NONE, 0);
+}
+
+bool ScsiMMCDevice::setReadAhead(std::uint32_t triggerLba, std::uint32_t readAheadLba) {
+    std::uint8_t cdb[12] = {kSetReadAhead};
+    putBE32(cdb + 2, triggerLba);
+    putBE32(cdb + 6, readAheadLba);
+    return send_scsi_cmd(cdb, sizeof(cdb), nullptr, 0, DXFER_NONE, 0);
 }
 
 }  // namespace scsi

@@ -80,5 +80,12 @@ std::size_t profileNumbersReversed(const unsigned char* answer, std::size_t rece
     return count;
 }
 
+long performanceAnnouncedCount(const unsigned char* answer, std::size_t received) {
+    if (answer == nullptr || received < 4)
+        return 0;
+    const unsigned long count = be32(answer) / 16;
+    return count > 0x7FFF ? -1 : static_cast<long>(count);
+}
+
 }  // namespace mmc_parse
 }  // namespace scsi

@@ -36,6 +36,11 @@ DRAVIK_API std::size_t featureCodes(const unsigned char* answer, std::size_t rec
 DRAVIK_API std::size_t profileNumbersReversed(const unsigned char* answer, std::size_t received,
                                               unsigned short* numbers, std::size_t capacity);
 
+// GET PERFORMANCE probe (at least 4 bytes): the descriptors its data length
+// announces, or -1 when that number does not fit a non-negative 16-bit
+// count (the descriptor count field of the full read is 16 bits).
+DRAVIK_API long performanceAnnouncedCount(const unsigned char* answer, std::size_t received);
+
 }  // namespace mmc_parse
 }  // namespace scsi
 

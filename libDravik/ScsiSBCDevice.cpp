@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "BigEndian.h"
+#include "SharedCommands.h"
 #include "qln/Format.h"
 #include "qln/Log.h"
 
@@ -26,7 +27,6 @@ const std::uint8_t kRead10 = 0x28;
 const std::uint8_t kWrite10 = 0x2A;
 const std::uint8_t kWriteVerify10 = 0x2E;
 const std::uint8_t kVerify10 = 0x2F;
-const std::uint8_t kSynchronizeCache10 = 0x35;
 const std::uint8_t kReadDefectData10 = 0x37;
 const std::uint8_t kSanitize = 0x48;
 const std::uint8_t kRead16 = 0x88;
@@ -264,11 +264,7 @@ bool ScsiSBCDevice::readCapacity(sbc_capacity& capacity) {
 }
 
 bool ScsiSBCDevice::synchronizeCache10(std::uint32_t lba, std::uint16_t blocks, bool immediate) {
-    std::uint8_t cdb[10] = {kSynchronizeCache10, static_cast<std::uint8_t>(immediate ? 0x02 : 0),
-                            0, 0, 0, 0, 0, 0, 0, 0};
-    putBE(cdb + 2, lba, 4);
-    putBE(cdb + 7, blocks, 2);
-    return send_scsi_cmd(cdb, sizeof(cdb), nullptr, 0, DXFER_NONE, 0);
+    return detail::synchronizeCache10(*this, lba, blocks, immediate);
 }
 
 bool ScsiSBCDevice::synchronizeCache16(std::uint64_t lba, std::uint32_t blocks, bool immediate) {

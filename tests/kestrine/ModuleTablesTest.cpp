@@ -34,6 +34,14 @@ TEST(ModuleTables, ExportsExactlyTheActions) {
         "IsRunningAsAdmin",
         "KillProcess",
         "SearchProcessCommandLines",
+        // Certificate actions.
+        "InstallQLNCertFromFile",
+        "UnInstallQLNCertFromFile",
+        // Registry, file and installer-database actions.
+        "FindFilesToRemoveOnReboot",
+        "MsiFindVersionByUpgradeCode",
+        "ReplaceRegexInFile",
+        "WriteRegMultiSz",
     };
     kestrine::test::PluginModule plugin;
     ASSERT_NE(plugin.handle(), nullptr);

@@ -7,8 +7,7 @@
 #include <ostream>
 #include <utility>
 
-#include "MmcDeviceProbe.h"
-#include "../spc/SpcTest.h"
+#include "MmcTest.h"
 
 using namespace scsi;
 using namespace scsi::test;
@@ -17,11 +16,9 @@ namespace {
 
 const unsigned int kDefaultMs = 7000;  // set on the device, so "default" is recognisable
 
-typedef std::function<bool(ScsiMMCDevice&, std::uint8_t*)> Call;
-
 struct CommandCase {
     const char* name;
-    Call call;
+    MmcCall call;
     Bytes cdb;
     DXFER_DIRECTION direction;
     std::uint32_t dataLen;
@@ -29,11 +26,6 @@ struct CommandCase {
 
 std::ostream& operator<<(std::ostream& out, const CommandCase& c) {
     return out << c.name;
-}
-
-// The caller's parameter list of `n` bytes at b, not owned.
-qln::Buffer<unsigned char> listAt(std::uint8_t* b, std::size_t n) {
-    return qln::Buffer<unsigned char>(b, n);
 }
 
 std::vector<CommandCase> commandCases() {
@@ -52,13 +44,13 @@ std::vector<CommandCase> commandCases() {
          {0x53, 0x00, 0, 0, 0, 0x11, 0x22, 0x33, 0x44, 0}, DXFER_NONE, 0},
         {"FormatUnitFmtData",
          [](ScsiMMCDevice& d, std::uint8_t* b) {
-             qln::Buffer<unsigned char> list = listAt(b, 12);
+             qln::Buffer<unsigned char> list = bufferAt(b, 12);
              return d.formatUnit(true, false, list);
          },
          {0x04, 0x11, 0, 0, 0, 0}, DXFER_TO_DEVICE, 12},
         {"FormatUnitCmpList",
          [](ScsiMMCDevice& d, std::uint8_t* b) {
-             qln::Buffer<unsigned char> list = listAt(b, 0x0104);
+             qln::Buffer<unsigned char> list = bufferAt(b, 0x0104);
              return d.formatUnit(false, true, list);
          },
          {0x04, 0x09, 0, 0, 0, 0}, DXFER_TO_DEVICE, 0x0104},
@@ -110,18 +102,6 @@ std::vector<CommandCase> commandCases() {
     };
 }
 
-// A multimedia device on the model: built from a primary-command device on
-// the test transport, from the shared file handle on the pass-through.
-template <class Param>
-class MmcRoadTest : public SpcRoadTest<Param> {
-protected:
-    void SetUp() override {
-        SpcRoadTest<Param>::SetUp();
-        mmc = this->road->template make<MmcDeviceProbe>();
-    }
-    std::unique_ptr<MmcDeviceProbe> mmc;
-};
-
 class DriveControlTableTest : public MmcRoadTest<std::tuple<Road, CommandCase>> {};
 
 TEST_P(DriveControlTableTest, SendsItsBlockDirectionDataAndTimeout) {
@@ -134,40 +114,25 @@ TEST_P(DriveControlTableTest, SendsItsBlockDirectionDataAndTimeout) {
     const std::vector<std::uint8_t> before(buffer);
 
     EXPECT_TRUE(c.call(*mmc, buffer.data()));
-    ASSERT_EQ(1u, model->commands().size());
+    expectSentAsTabled(*model, c, road->recordedTimeout(kDefaultMs));
+    if (HasFatalFailure())
+        return;
     const ModelCommand& sent = model->lastCommand();
-    EXPECT_EQ(c.cdb, sent.cdb);
-    EXPECT_EQ(c.direction, sent.direction);
-    EXPECT_EQ(c.dataLen, sent.dataLen);
-    EXPECT_EQ(road->recordedTimeout(kDefaultMs), sent.timeout);
     EXPECT_EQ(Bytes(before.begin(), before.begin() + c.dataLen), sent.dataSent);
     EXPECT_EQ(before, buffer);  // the parameter list goes out unchanged
     EXPECT_EQ(CMD_RESULT_OK, mmc->getLastResult().code);
 }
 
 TEST_P(DriveControlTableTest, RecoveredErrorCountsAsSuccessAndOtherSenseFails) {
-    const CommandCase& c = std::get<1>(GetParam());
     std::vector<std::uint8_t> buffer(0x200);
-    model->on(ModelAnswer::checkCondition({}, fixedSense(0x01, 0x17, 0x01)));
-    EXPECT_TRUE(c.call(*mmc, buffer.data()));
-    model->clearAnswers();
-    model->on(ModelAnswer::checkCondition({}, fixedSense(0x02, 0x3A, 0x00)));
-    EXPECT_FALSE(c.call(*mmc, buffer.data()));
-    EXPECT_EQ(CMD_RESULT_SCSI_ERROR, mmc->getLastResult().code);
-    EXPECT_EQ(2u, model->commands().size());
+    expectSuccessRule(*model, *mmc, std::get<1>(GetParam()).call, buffer.data());
 }
 
 INSTANTIATE_TEST_SUITE_P(DriveControl, DriveControlTableTest,
                          ::testing::Combine(SPC_BOTH_ROADS, ::testing::ValuesIn(commandCases())), ParamNamer());
 
 TEST(DriveControlNoAccessor, EveryCommandFailsWithoutSending) {
-    MmcDeviceProbe lone{AccessorTransfer()};
-    std::vector<std::uint8_t> buffer(0x200);
-    for (const CommandCase& c : commandCases()) {
-        SCOPED_TRACE(c.name);
-        EXPECT_FALSE(c.call(lone, buffer.data()));
-        EXPECT_EQ(CMD_RESULT_OK, lone.getLastResult().code);
-    }
+    expectEveryCallFailsWithoutAccessor(commandCases(), 0x200);
 }
 
 // --- construction, copies and moves -------------------------------------------

@@ -93,6 +93,33 @@ TEST(MmcParsers, PerformanceDescriptorCount) {
     }
 }
 
+struct AnnouncedCase {
+    const char* what;
+    unsigned long long length;
+    std::size_t received;
+    long count;
+};
+
+const AnnouncedCase kAnnouncedCases[] = {
+    {"two descriptors", 4 + 32, 8, 2},
+    {"below one descriptor", 15, 8, 0},
+    {"remainder below 4 still announces one", 16, 8, 1},
+    {"largest count", 0x7FFFF, 8, 0x7FFF},
+    {"count's bit 15 set", 0x80000, 8, -1},
+    {"count beyond 16 bits, low bits zero", 0x100000, 8, -1},
+    {"length FFFFFFFFh", 0xFFFFFFFFull, 8, -1},
+    {"header cut short", 36, 3, 0},
+};
+
+TEST(MmcParsers, PerformanceAnnouncedCount) {
+    for (const AnnouncedCase& c : kAnnouncedCases) {
+        SCOPED_TRACE(c.what);
+        const Bytes b = be32Answer(c.length, c.received);
+        EXPECT_EQ(performanceAnnouncedCount(b.data(), b.size()), c.count);
+    }
+    EXPECT_EQ(performanceAnnouncedCount(nullptr, 8), 0);
+}
+
 struct CapacityCase {
     const char* what;
     unsigned char listLength;

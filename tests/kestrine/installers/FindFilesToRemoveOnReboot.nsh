@@ -1,0 +1,51 @@
+; Every entry holding the search text goes, with the entry after it; the
+; rest is written back (also when nothing matched). A missing value is no
+; failure and stays missing; an empty search text drops nothing.
+;expect odd index: Success a|d|
+;expect even index, machine hive: Success a|b|
+;expect last entry: Success a|b|
+;expect no match: Success a|d|
+;expect empty search text: Success a|d|
+;expect missing value: Success <missing>
+;expect stack: first
+!include "${__FILEDIR__}\common\Registry.nsh"
+  !insertmacro KestrineSweepScenarioKeys
+  Push "first"
+  ; a, b, c, d
+  WriteRegMultiStr /REGEDIT5 HKCU "${SCENARIO_KEY}" "Pending" 61,00,00,00,62,00,00,00,63,00,00,00,64,00,00,00,00,00
+  SetRegView 64
+  WriteRegMultiStr /REGEDIT5 HKLM "${SCENARIO_KEY}" "Pending" 61,00,00,00,62,00,00,00,63,00,00,00,64,00,00,00,00,00
+  ; a, b, c
+  WriteRegMultiStr /REGEDIT5 HKLM "${SCENARIO_KEY}" "Last" 61,00,00,00,62,00,00,00,63,00,00,00,00,00
+  SetRegView 32
+
+  Kestrine::FindFilesToRemoveOnReboot "b" "Pending" "HKCU\${SCENARIO_KEY}"
+  Pop $0
+  !insertmacro KestrineReadMultiSz ${HKEY_CURRENT_USER_VALUE} "${SCENARIO_KEY}" "Pending" $1
+  !insertmacro KestrineResult "odd index: $0 $1"
+
+  Kestrine::FindFilesToRemoveOnReboot "c" "Pending" "HKEY_LOCAL_MACHINE\${SCENARIO_KEY}"
+  Pop $0
+  !insertmacro KestrineReadMultiSz ${HKEY_LOCAL_MACHINE_VALUE} "${SCENARIO_KEY}" "Pending" $1
+  !insertmacro KestrineResult "even index, machine hive: $0 $1"
+
+  Kestrine::FindFilesToRemoveOnReboot "c" "Last" "HKLM\${SCENARIO_KEY}"
+  Pop $0
+  !insertmacro KestrineReadMultiSz ${HKEY_LOCAL_MACHINE_VALUE} "${SCENARIO_KEY}" "Last" $1
+  !insertmacro KestrineResult "last entry: $0 $1"
+
+  Kestrine::FindFilesToRemoveOnReboot "zzz" "Pending" "HKCU\${SCENARIO_KEY}"
+  Pop $0
+  !insertmacro KestrineReadMultiSz ${HKEY_CURRENT_USER_VALUE} "${SCENARIO_KEY}" "Pending" $1
+  !insertmacro KestrineResult "no match: $0 $1"
+
+  Kestrine::FindFilesToRemoveOnReboot "" "Pending" "HKCU\${SCENARIO_KEY}"
+  Pop $0
+  !insertmacro KestrineReadMultiSz ${HKEY_CURRENT_USER_VALUE} "${SCENARIO_KEY}" "Pending" $1
+  !insertmacro KestrineResult "empty search text: $0 $1"
+
+  Kestrine::FindFilesToRemoveOnReboot "a" "Nothing" "HKCU\${SCENARIO_KEY}"
+  Pop $0
+  !insertmacro KestrineReadMultiSz ${HKEY_CURRENT_USER_VALUE} "${SCENARIO_KEY}" "Nothing" $1
+  !insertmacro KestrineResult "missing value: $0 $1"
+  !insertmacro KestrineSweepScenarioKeys
