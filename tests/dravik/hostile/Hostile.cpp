@@ -1,6 +1,9 @@
 #include "Hostile.h"
 
+#include <windows.h>
+
 #include <algorithm>
+#include <cstdio>
 
 using scsi::test::Bytes;
 using scsi::test::ModelAnswer;
@@ -63,6 +66,29 @@ void put(Bytes& data, const LengthField& field, std::uint32_t value) {
 }
 
 }  // namespace
+
+namespace {
+
+char g_currentCase[256];
+
+LONG CALLBACK reportFault(EXCEPTION_POINTERS* exception) {
+    if (exception->ExceptionRecord->ExceptionCode == EXCEPTION_ACCESS_VIOLATION &&
+        g_currentCase[0] != '\0') {
+        std::fprintf(stderr, "\nFAULT (access violation) in %s\n", g_currentCase);
+        std::fflush(stderr);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+}  // namespace
+
+void setCurrentCase(const std::string& text) {
+    std::snprintf(g_currentCase, sizeof(g_currentCase), "%s", text.c_str());
+}
+
+void reportFaultsOfCases() {
+    AddVectoredExceptionHandler(1, &reportFault);
+}
 
 RunOptions& options() {
     static RunOptions run;
@@ -179,6 +205,15 @@ std::uint32_t Generator::arrivedFor(std::uint8_t opcode) const {
     return 0;
 }
 
+std::uint32_t mostArrived(const Generator& generator, std::uint8_t opcode) {
+    std::uint32_t most = 0;
+    for (const Answered& a : generator.answered()) {
+        if (a.opcode == opcode && a.arrived > most)
+            most = a.arrived;
+    }
+    return most;
+}
+
 void forEachAnswer(const char* method, const CaseBody& body) {
     const scsi::test::Road roads[] = {scsi::test::Road::TestAccessor, scsi::test::Road::PassThrough};
     const std::uint32_t methodSeed = std::uint32_t(std::hash<std::string>()(method));
@@ -187,8 +222,10 @@ void forEachAnswer(const char* method, const CaseBody& body) {
         for (unsigned n = 0; n < cases; ++n) {
             const std::uint32_t seed =
                 options().replay != 0 ? options().replay : options().seed + n * 7919u + methodSeed;
-            SCOPED_TRACE(std::string(method) + " on " + scsi::test::roadName(road) +
-                         ", --replay=" + std::to_string(seed));
+            const std::string name = std::string(method) + " on " + scsi::test::roadName(road) +
+                                     ", --replay=" + std::to_string(seed);
+            SCOPED_TRACE(name);
+            setCurrentCase(name);
             auto model = std::make_shared<scsi::test::ModelScsiDevice>();
             Generator generator(seed);
             model->generator = [&generator](const ModelCommand& command) {
@@ -197,6 +234,7 @@ void forEachAnswer(const char* method, const CaseBody& body) {
             scsi::test::ModelRoad modelRoad(road, model);
             ASSERT_TRUE(modelRoad.ready());
             body(modelRoad, generator);
+            setCurrentCase(std::string());
             if (::testing::Test::HasFailure())
                 return;
         }

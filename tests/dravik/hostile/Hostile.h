@@ -21,6 +21,7 @@
 
 #include "ModelRoads.h"
 #include "ModelScsiDevice.h"
+#include "ScsiMMCDevice.h"
 #include "ScsiSBCDevice.h"
 
 namespace hostile {
@@ -32,6 +33,12 @@ struct RunOptions {
     std::uint32_t replay = 0;  // when set: only the case of this seed
 };
 RunOptions& options();
+
+// Names the case that runs, for the report of a fault; empty between cases.
+void setCurrentCase(const std::string& text);
+// Prints the current case when the process faults (an access violation),
+// before the system's crash report.
+void reportFaultsOfCases();
 
 // What one command got from the generator.
 struct Answered {
@@ -84,5 +91,25 @@ struct SbcDeviceOnModel : scsi::ScsiSBCDevice {
         : scsi::ScsiSBCDevice(scsi::ScsiSPCDevice(std::move(accessor))) {}
     explicit SbcDeviceOnModel(const qln::SharedFileHandle& handle) : scsi::ScsiSBCDevice(handle) {}
 };
+
+// A multimedia device that the roads can make, built from a primary-command
+// device as its users build it.
+struct MmcDeviceOnModel : scsi::ScsiMMCDevice {
+    explicit MmcDeviceOnModel(scsi::AccessorTransfer accessor)
+        : scsi::ScsiMMCDevice(lvalue(scsi::ScsiSPCDevice(std::move(accessor)))) {}
+    explicit MmcDeviceOnModel(const qln::SharedFileHandle& handle)
+        : scsi::ScsiMMCDevice(lvalue(scsi::ScsiSPCDevice(handle))) {}
+
+private:
+    static scsi::ScsiSPCDevice& lvalue(scsi::ScsiSPCDevice&& device) { return device; }
+};
+
+// Bytes that arrived for the commands of `opcode`: the most of any of them.
+std::uint32_t mostArrived(const Generator& generator, std::uint8_t opcode);
+
+// Whole descriptors of `size` bytes after a header of `header` bytes.
+inline std::uint32_t wholeDescriptors(std::uint32_t arrived, std::uint32_t header, std::uint32_t size) {
+    return arrived > header ? (arrived - header) / size : 0;
+}
 
 }  // namespace hostile

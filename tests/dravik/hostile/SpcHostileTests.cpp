@@ -10,6 +10,8 @@
 #include "ScsiSPCDevice.h"
 
 using hostile::Generator;
+using hostile::mostArrived;
+using hostile::wholeDescriptors;
 using qln::test::GuardedBuffer;
 using scsi::ScsiSPCDevice;
 
@@ -22,21 +24,6 @@ struct MethodCase {
 
 std::uint32_t lengthOf(Generator& generator, std::initializer_list<std::uint32_t> lengths) {
     return *(lengths.begin() + generator.pick(unsigned(lengths.size())));
-}
-
-// Whole descriptors of `size` bytes after a header of `header` bytes in what
-// arrived.
-std::uint32_t wholeDescriptors(std::uint32_t arrived, std::uint32_t header, std::uint32_t size) {
-    return arrived > header ? (arrived - header) / size : 0;
-}
-
-std::uint32_t mostArrived(const Generator& generator, std::uint8_t opcode) {
-    std::uint32_t most = 0;
-    for (const hostile::Answered& a : generator.answered()) {
-        if (a.opcode == opcode && a.arrived > most)
-            most = a.arrived;
-    }
-    return most;
 }
 
 const MethodCase kMethods[] = {

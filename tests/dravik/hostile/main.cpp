@@ -44,6 +44,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the guarded heap could not be installed\n");
         return 1;
     }
+    hostile::reportFaultsOfCases();
     std::printf("hostile answers: --seed=%u, %u answers per method and road\n", run.seed,
                 run.answers);
     return RUN_ALL_TESTS();
