@@ -76,7 +76,12 @@ ModelOutcome ModelScsiDevice::execute(const std::uint8_t* cdb, std::uint32_t cdb
     commands_.push_back(command);
 
     const ModelAnswer* row = &defaultAnswer_;
-    for (std::size_t i = 0; i < answers_.size(); ++i) {
+    ModelAnswer generated;
+    if (generator) {
+        generated = generator(command);
+        row = &generated;
+    }
+    for (std::size_t i = 0; !generator && i < answers_.size(); ++i) {
         const ModelAnswer& a = answers_[i];
         if (a.uses != 0 && used_[i] >= a.uses)
             continue;

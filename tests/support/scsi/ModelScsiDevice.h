@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -110,6 +111,9 @@ public:
     bool errorTexts = true;  // ModelAccessor answers its driver and host error texts
     // Test accessors alive on this device (ModelAccessor and its clones).
     int accessorsAlive = 0;
+
+    // When set, makes the answer to every command instead of the table.
+    std::function<ModelAnswer(const ModelCommand&)> generator;
 
 private:
     std::vector<ModelAnswer> answers_;
