@@ -48,7 +48,9 @@ inline Bytes standardData(std::uint8_t n, std::size_t size = 0) {
 template <class Param>
 class SpcRoadTest : public qln::test::LogCaptureTest, public ::testing::WithParamInterface<Param> {
 protected:
-    SpcRoadTest() : model(std::make_shared<ModelScsiDevice>()) {}
+    // The test transport does not zero the caller's bytes, so every zero the
+    // device promises past an answer must come from the device itself.
+    SpcRoadTest() : model(std::make_shared<ModelScsiDevice>()) { model->leavesCallerBytes = true; }
 
     void SetUp() override {
         road.reset(new ModelRoad(roadOf(this->GetParam()), model));
