@@ -728,20 +728,22 @@ bool ScsiSPCDevice::isSelfTestRunning(std::int8_t* percent) {
                         "381 " + "Fixed format sense data is not 'Valid'");
             if ((sense[2] & 0x0F) != 0x02)
                 return false;
-            if (sense[7] >= 10 && (sense[15] & 0x80) && percent != nullptr)
+            // The progress field (bytes 15-17) only when it arrived.
+            if (sense[7] >= 10 && arrived >= 18 && (sense[15] & 0x80) && percent != nullptr)
                 *percent = progressPercent(sense + 16);
             return true;
         }
         if (format == 0x72 || format == 0x73) {
             if ((sense[1] & 0x0F) != 0x02)
                 return false;
-            // Only descriptors that lie wholly within the bytes that came.
-            const std::uint32_t end = smallest(8u + sense[7], arrived);
+            // Descriptors start within the additional sense length; only
+            // those that lie wholly within the bytes that came are read.
+            const std::uint32_t end = 8u + sense[7];
             std::uint32_t offset = 8;
-            while (offset + 2 <= end) {
+            while (offset < end && offset + 2 <= arrived) {
                 const std::uint8_t* d = sense + offset;
                 const std::uint32_t size = d[1] + 2u;
-                if (offset + size > end)
+                if (offset + size > arrived)
                     break;
                 if (d[1] == 0x06) {
                     const bool sksv = (d[4] & 0x80) != 0;

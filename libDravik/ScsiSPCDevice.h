@@ -63,8 +63,9 @@ struct spc_supported_opcode_descriptor {
     std::uint8_t cdbLength[2];      // 6-7: CDB LENGTH, big-endian
 };
 
-// PREVENT field of PREVENT ALLOW MEDIUM REMOVAL.
-enum _SPC_MEDIUM_REMOVAL_MODES {
+// PREVENT field of PREVENT ALLOW MEDIUM REMOVAL. The type is fixed so that any
+// int a caller passes is a value of it; the method masks it to the field.
+enum _SPC_MEDIUM_REMOVAL_MODES : int {
     SPC_MEDIUM_REMOVAL_ALLOWED = 0,
     SPC_MEDIUM_REMOVAL_PREVENTED = 1,
     SPC_MEDIUM_REMOVAL_OBSOLETE_2 = 2,
@@ -81,8 +82,9 @@ enum _SPC_REPORT_LUNS_SELECT {
     SPC_REPORT_LUNS_SUBSIDIARY_OF_SELECTED = 0x12
 };
 
-// SELF-TEST CODE field of SEND DIAGNOSTIC.
-enum _SPC_DIAGNOSTIC_TYPES {
+// SELF-TEST CODE field of SEND DIAGNOSTIC. The type is fixed so that any int
+// a caller passes is a value of it; the method masks it to the field.
+enum _SPC_DIAGNOSTIC_TYPES : int {
     SPC_DIAGNOSTIC_DEFAULT_SELFTEST = 0,
     SPC_DIAGNOSTIC_BACKGROUND_SHORT = 1,
     SPC_DIAGNOSTIC_BACKGROUND_EXTENDED = 2,

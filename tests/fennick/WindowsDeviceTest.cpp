@@ -467,6 +467,9 @@ TEST(SplitMultiString, Table) {
         {"no final NUL", {L'a', L'b', 0, L'c', L'd'}, 5, {L"ab", L"cd"}},
         {"length cuts a text", {L'a', L'b', L'c', 0, 0}, 2, {L"ab"}},
         {"one text", {L'd', L'i', L's', L'k', 0}, 5, {L"disk"}},
+        // A length at the top of the range: the list's own end stops the walk.
+        {"length 0xFFFFFFFF", {L'a', 0, L'b', L'c', 0, 0}, 0xFFFFFFFFu, {L"a", L"bc"}},
+        {"length 0xFFFFFFFE", {L'a', 0, 0, L'b', 0}, 0xFFFFFFFEu, {L"a"}},
     };
     for (const Case& c : cases) {
         qln::Array<String> out = arrayOf({L"stale", L"entries"});

@@ -28,6 +28,7 @@ Road roadOf(const std::tuple<Road, T>& param) {
 }
 
 const wchar_t* const kSpcChannel = L"libDravik.ScsiSPCDevice";
+const wchar_t* const kSpcInfoChannel = L"libDravik.ScsiSPCDevice.Info";
 
 // Standard INQUIRY data of `size` bytes (n + 5 unless told) with ADDITIONAL
 // LENGTH n: a disk of vendor "QUILLON ", product "MODEL DISK 0001 ",
@@ -48,7 +49,9 @@ inline Bytes standardData(std::uint8_t n, std::size_t size = 0) {
 template <class Param>
 class SpcRoadTest : public qln::test::LogCaptureTest, public ::testing::WithParamInterface<Param> {
 protected:
-    SpcRoadTest() : model(std::make_shared<ModelScsiDevice>()) {}
+    // The test transport does not zero the caller's bytes, so every zero the
+    // device promises past an answer must come from the device itself.
+    SpcRoadTest() : model(std::make_shared<ModelScsiDevice>()) { model->leavesCallerBytes = true; }
 
     void SetUp() override {
         road.reset(new ModelRoad(roadOf(this->GetParam()), model));
@@ -57,10 +60,13 @@ protected:
     }
 
     // Texts of the device's own messages, in order.
-    std::vector<std::wstring> spcMessages() const {
+    std::vector<std::wstring> spcMessages() const { return messagesOn(kSpcChannel); }
+    // Texts of its messages on the information channel, in order.
+    std::vector<std::wstring> infoMessages() const { return messagesOn(kSpcInfoChannel); }
+    std::vector<std::wstring> messagesOn(const wchar_t* channel) const {
         std::vector<std::wstring> texts;
         for (const qln::test::LogEntry& e : log.entries())
-            if (e.channel == kSpcChannel)
+            if (e.channel == channel)
                 texts.push_back(e.text);
         return texts;
     }
@@ -68,6 +74,19 @@ protected:
     int levelOf(const std::wstring& prefix) const {
         std::vector<qln::test::LogEntry> found = log.withPrefix(prefix, kSpcChannel);
         return found.empty() ? 0 : found[0].level;
+    }
+    // The device's messages are exactly `message` (none when null), at
+    // `level`.
+    ::testing::AssertionResult onlySpcMessage(const wchar_t* message, int level) const {
+        std::vector<std::wstring> expected;
+        if (message)
+            expected.push_back(message);
+        if (spcMessages() != expected)
+            return ::testing::AssertionFailure() << "messages:\n" << log.dump();
+        const int found = message ? levelOf(std::wstring(message).substr(0, 4)) : level;
+        if (found != level)
+            return ::testing::AssertionFailure() << "level " << found << " instead of " << level;
+        return ::testing::AssertionSuccess();
     }
     std::vector<std::uint32_t> dataLengths() const {
         std::vector<std::uint32_t> lengths;

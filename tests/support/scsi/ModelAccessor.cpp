@@ -50,7 +50,8 @@ void ModelAccessor::send_scsi_cmd(void* cdb, unsigned int cdbLen, void* data, un
 
     const std::uint32_t copied = std::min(out.transferred, static_cast<std::uint32_t>(dataLen));
     if (buffer && dataLen && direction != DXFER_TO_DEVICE) {
-        std::memset(buffer, 0, dataLen);
+        if (!model_->leavesCallerBytes)
+            std::memset(buffer, 0, dataLen);
         std::memcpy(buffer, area.data(), copied);
     }
 

@@ -2,7 +2,9 @@
 // can be tested without the system's pass-through. It fills the result record
 // the way a pass-through transport does: sense bytes with a zeroed tail, the
 // sense summary, code 1 for a status other than GOOD, code 6 for a short
-// transfer with status GOOD; a failing row gives its code and detail.
+// transfer with status GOOD; a failing row gives its code and detail. The
+// data area is zeroed before the answer goes in unless the model's
+// leavesCallerBytes is set.
 #pragma once
 
 #include "ModelScsiDevice.h"

@@ -109,6 +109,11 @@ public:
     bool emulated = false;
     unsigned int maxTransfer = 0x10000;
     bool errorTexts = true;  // ModelAccessor answers its driver and host error texts
+    // ModelAccessor writes only the bytes that arrived into the caller's
+    // buffer and leaves the rest as the caller had it, as a loaded accessor
+    // may. A device that promises zeros past the answer must write them
+    // itself. (The system's pass-through always zeroes the rest.)
+    bool leavesCallerBytes = false;
     // Test accessors alive on this device (ModelAccessor and its clones).
     int accessorsAlive = 0;
 
