@@ -194,14 +194,11 @@ bool WindowsDevice::getRegistryProperty(Uint32 property, Uint32& dataType,
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || required == 0)
         return false;
     data.resize(required, true);
-    DWORD returned = 0;
+    // The buffer keeps the probed size; what the read leaves unwritten stays zero.
     if (!SetupDiGetDeviceRegistryPropertyW(set, &element, property, &type, data.getData(),
-                                           static_cast<DWORD>(data.getLength()), &returned))
+                                           static_cast<DWORD>(data.getLength()), nullptr))
         return false;
     dataType = type;
-    // Keep exactly what the system wrote.
-    if (returned != 0 && returned < data.getLength())
-        data.resize(returned, false);
     return true;
 }
 

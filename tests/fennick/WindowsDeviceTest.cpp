@@ -208,6 +208,21 @@ TEST_F(FennickTest, RegistryPropertyGivesTypeAndExactBytes) {
     EXPECT_EQ(0, std::memcmp(data, buffer.getData(), sizeof(data)));
 }
 
+TEST_F(FennickTest, RegistryPropertyKeepsTheSizeTheProbeAnnounced) {
+    // The read fills the probed size; bytes the system did not write stay 0.
+    const BYTE data[] = {1, 2, 3, 4, 5};
+    qln::test::FakeProperty property{REG_BINARY, bytesOf(data, sizeof(data))};
+    property.announcedBytes = 8;
+    node(SCSI_DISK).properties[SPDRP_UI_NUMBER] = property;
+    WindowsDevice device(String(deviceId(SCSI_DISK).c_str()));
+    qln::Uint32 type = 0;
+    qln::Buffer<unsigned char> buffer;
+    ASSERT_TRUE(device.getRegistryProperty(SPDRP_UI_NUMBER, type, buffer));
+    const BYTE expected[] = {1, 2, 3, 4, 5, 0, 0, 0};
+    ASSERT_EQ(sizeof(expected), buffer.getLength());
+    EXPECT_EQ(0, std::memcmp(expected, buffer.getData(), sizeof(expected)));
+}
+
 TEST_F(FennickTest, PropertyCodesAboveTheLastAreRefusedWithoutAsking) {
     WindowsDevice device(String(deviceId(SCSI_DISK).c_str()));
     qln::Uint32 type = 0;

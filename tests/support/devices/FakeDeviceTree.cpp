@@ -153,12 +153,14 @@ struct FakeDeviceTreeAccess {
         const DWORD bytes = static_cast<DWORD>(answer.data.size());
         if (type != nullptr)
             *type = answer.type;
-        if (required != nullptr)
-            *required = bytes;
         if (buffer == nullptr || size < bytes) {
+            if (required != nullptr)
+                *required = answer.announcedBytes != 0 ? answer.announcedBytes : bytes;
             SetLastError(ERROR_INSUFFICIENT_BUFFER);
             return FALSE;
         }
+        if (required != nullptr)
+            *required = bytes;
         if (bytes != 0)
             std::memcpy(buffer, answer.data.data(), bytes);
         return TRUE;

@@ -24,6 +24,9 @@ namespace test {
 struct FakeProperty {
     DWORD type;
     std::vector<BYTE> data;
+    // The size a read without room reports, when not 0; a property that
+    // changes between the two reads answers less than it announced.
+    DWORD announcedBytes = 0;
 };
 
 // One fake node. Tests change the answers through the reference that
