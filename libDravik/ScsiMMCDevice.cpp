@@ -485,6 +485,11 @@ bool ScsiMMCDevice::getFeature(_MMC_FEATURES feature, mmc_feature_generic_t& des
                                             static_cast<unsigned int>(dataLength)));
         return false;
     }
+    // The data length counts from byte 4: one that ends inside the first
+    // descriptor's 4-byte header leaves bytes 8 on outside the drive's
+    // answer, whatever they hold.
+    if (dataLength - 4 < 4)
+        return false;
     if (be16At(bytes + kConfigurationHeader) != (static_cast<std::uint32_t>(feature) & 0xFFFF))
         return false;
     const std::uint32_t copy = dataLength - 4 < length ? dataLength - 4 : length;
