@@ -485,6 +485,11 @@ bool ScsiMMCDevice::getFeature(_MMC_FEATURES feature, mmc_feature_generic_t& des
                                             static_cast<unsigned int>(dataLength)));
         return false;
     }
+    // The data length counts from byte 4: one that ends inside the first
+    // descriptor's 4-byte header leaves bytes 8 on outside the drive's
+    // answer, whatever they hold.
+    if (dataLength - 4 < 4)
+        return false;
     if (be16At(bytes + kConfigurationHeader) != (static_cast<std::uint32_t>(feature) & 0xFFFF))
         return false;
     const std::uint32_t copy = dataLength - 4 < length ? dataLength - 4 : length;
@@ -661,13 +666,6 @@ const std::uint8_t kNominalWrite = 0x04;
 // READ FORMAT CAPACITIES: a 4-byte header, the capacity list length in byte 3.
 const std::size_t kCapacityHeader = 4;
 
-// Bytes of the last read that the drive actually sent into `buffer`.
-std::size_t arrived(const qln::Buffer<unsigned char>& buffer, const cmd_result_info& result) {
-    if (result.code != CMD_RESULT_UNDERRUN)
-        return buffer.getLength();
-    return result.detail < buffer.getLength() ? buffer.getLength() - result.detail : 0;
-}
-
 template <class Descriptor>
 void appendDescriptors(qln::Array<Descriptor>& elements, const unsigned char* first, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
@@ -706,7 +704,7 @@ bool ScsiMMCDevice::getTOCElementsImp(_MMC_READ_TOC_FORMAT_CODE format, bool msf
         std::memcpy(header, answer.getData(), sizeof(*header));
     // Only the descriptors that arrived whole, whatever the data length says.
     const std::size_t count =
-        mmc_parse::tocDescriptorCount(answer.getData(), arrived(answer, getLastResult()), sizeof(Descriptor));
+        mmc_parse::tocDescriptorCount(answer.getData(), bytesArrived(lengthOf(answer)), sizeof(Descriptor));
     if (count == 0) {
         QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
                 "838 " + "ScsiMMCDevice::getTOCElementsImp : zero elements returned");
@@ -762,7 +760,7 @@ bool ScsiMMCDevice::getPerformanceInfoImp(_MMC_PERFORMANCE_TYPE type, std::uint8
         return false;
     }
     std::uint64_t expected = std::uint64_t(getBE32(answer.getData())) + 4;
-    long count = mmc_parse::performanceAnnouncedCount(answer.getData(), arrived(answer, getLastResult()));
+    long count = mmc_parse::performanceAnnouncedCount(answer.getData(), bytesArrived(lengthOf(answer)));
     if (count < 0) {
         QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
                 "898 " + "ScsiMMCDevice::getPerformanceInfoImp : computed number of desc < 0)");
@@ -800,7 +798,7 @@ bool ScsiMMCDevice::getPerformanceInfoImp(_MMC_PERFORMANCE_TYPE type, std::uint8
     // A length that is not 8 plus whole descriptors, or a short answer,
     // leaves the last announced descriptor incomplete: it is not read.
     const std::size_t whole =
-        mmc_parse::performanceDescriptorCount(answer.getData(), arrived(answer, getLastResult()));
+        mmc_parse::performanceDescriptorCount(answer.getData(), bytesArrived(lengthOf(answer)));
     elements = qln::Array<Descriptor>();
     const std::size_t announced = static_cast<std::size_t>(count);
     appendDescriptors(elements, answer.getData() + kPerformanceHeader, announced < whole ? announced : whole);
@@ -826,7 +824,7 @@ bool ScsiMMCDevice::getFormatCapacities(mmc_max_cap_desc_t& current, qln::Array<
         return false;
     // The current/maximum descriptor and the formattable ones, as far as
     // both the list length and the answer hold them whole.
-    const std::size_t received = arrived(answer, getLastResult());
+    const std::size_t received = bytesArrived(lengthOf(answer));
     if (!mmc_parse::hasCurrentCapacity(answer.getData(), received))
         return false;
     std::memcpy(&current, answer.getData() + kCapacityHeader, sizeof(current));

@@ -25,9 +25,10 @@ DRAVIK_API std::size_t performanceDescriptorCount(const unsigned char* answer,
 DRAVIK_API bool hasCurrentCapacity(const unsigned char* answer, std::size_t received);
 DRAVIK_API std::size_t formatCapacityCount(const unsigned char* answer, std::size_t received);
 
-// GET CONFIGURATION: the feature codes of the descriptors that lie wholly
-// inside the answer, in the drive's order; writes at most `capacity` codes
-// and returns how many it wrote.
+// GET CONFIGURATION: the feature codes of the descriptors whose 4-byte
+// header lies inside the answer (a last descriptor cut short still names
+// its feature), in the drive's order; writes at most `capacity` codes and
+// returns how many it wrote.
 DRAVIK_API std::size_t featureCodes(const unsigned char* answer, std::size_t received,
                                     unsigned short* codes, std::size_t capacity);
 

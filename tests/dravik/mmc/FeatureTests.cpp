@@ -206,6 +206,34 @@ TEST_P(MmcFeatureTest, FeatureDataLengthBelowFourLogsShortBuffer) {
     EXPECT_EQ(mmcLevel(L"441 GET CONFIGURATION returned short buffer of size: 3 bytes"), qln::LOG_WARN);
 }
 
+TEST_P(MmcFeatureTest, FeatureDescriptorMustLieInsideTheAnswer) {
+    // The drive fills the whole allocation with zeros after its data: code
+    // 0000h sits in bytes 8-9 whether or not the data length covers them.
+    struct Case {
+        std::uint32_t dataLength;
+        bool found;
+        std::size_t copied;
+    };
+    const Case cases[] = {{4, false, 0}, {5, false, 0}, {7, false, 0}, {8, true, 4}, {12, true, 8}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dataLength);
+        model->clearAnswers();
+        log.clear();
+        Bytes answer(8 + 20, 0);
+        putBE32(answer, 0, c.dataLength);
+        for (std::size_t i = 10; i < answer.size(); ++i)
+            answer[i] = static_cast<std::uint8_t>(i);
+        model->on(ModelAnswer::good({kGetConfiguration}, answer));
+        mmc_feature_generic_t record;
+        std::memset(&record, 0xAB, sizeof(record));
+        EXPECT_EQ(mmc->getFeature(MMC_FEATURE_PROFILE_LIST, record, 20, MMC_GET_CONFIGURATION_RT_ALL), c.found);
+        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&record);
+        EXPECT_EQ(0, std::memcmp(bytes, answer.data() + 8, c.copied));
+        EXPECT_EQ(bytes[c.copied], 0xAB);
+        EXPECT_TRUE(mmcMessages().empty()) << log.dump();
+    }
+}
+
 // --- hasFeature with current --------------------------------------------------
 
 TEST_P(MmcFeatureTest, CurrentFeatureAsksTheDriveEveryTime) {

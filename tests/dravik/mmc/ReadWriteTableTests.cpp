@@ -135,6 +135,14 @@ std::vector<CommandCase> commandCases() {
              return d.readFormatCapacities(buffer);
          },
          {0x23, 0, 0, 0, 0, 0, 0, 0x00, 0xFC, 0}, DXFER_FROM_DEVICE, 0xFC, 0, 0xFC},
+        // The allocation length field carries the low 16 bits of the buffer
+        // length; the whole buffer is the data length.
+        {"ReadFormatCapacitiesLengthBeyondTheField",
+         [](ScsiMMCDevice& d, std::uint8_t* b) {
+             qln::Buffer<unsigned char> buffer = bufferAt(b, 0x10130);
+             return d.readFormatCapacities(buffer);
+         },
+         {0x23, 0, 0, 0, 0, 0, 0, 0x01, 0x30, 0}, DXFER_FROM_DEVICE, 0x10130, 0, 0x10130},
         {"ReadDiscInformationTypeCut",
          [](ScsiMMCDevice& d, std::uint8_t* b) {
              return d.readDiscInformation(static_cast<_MMC_DISC_INFORMATION_DATA_TYPE>(0x0A),
@@ -198,6 +206,12 @@ std::vector<CommandCase> commandCases() {
              return d.readTOCInformation(static_cast<_MMC_READ_TOC_FORMAT_CODE>(0x15), false, buffer, 1);
          },
          {0x43, 0x00, 0x05, 0, 0, 0, 0x01, 0x00, 0x0C, 0}, DXFER_FROM_DEVICE, 12, 0, 12},
+        {"ReadTocLengthBeyondTheField",
+         [](ScsiMMCDevice& d, std::uint8_t* b) {
+             qln::Buffer<unsigned char> buffer = bufferAt(b, 0x10004);
+             return d.readTOCInformation(MMC_READ_TOC_FORMAT_TOC, false, buffer, 0);
+         },
+         {0x43, 0x00, 0x00, 0, 0, 0, 0x00, 0x00, 0x04, 0}, DXFER_FROM_DEVICE, 0x10004, 0, 0x10004},
         {"ReadTrackInformationAsksFortyEight",
          [](ScsiMMCDevice& d, std::uint8_t* b) {
              return d.readTrackInformation(0x05, true, 0x01020304, recordAt<mmc_track_information_t>(b));

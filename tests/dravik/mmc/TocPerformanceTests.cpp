@@ -576,35 +576,6 @@ TEST_P(MmcListReadTest, FormatCapacitiesAppendWithinTheAnswer) {
     }
 }
 
-// The nominal-performance tolerance of the raw read: at most 8 bytes short,
-// data type exactly 10h, type 0.
-struct ToleranceCase {
-    const char* name;
-    _MMC_PERFORMANCE_TYPE type;
-    std::uint8_t dataType;
-    std::size_t sent;  // of a 40-byte buffer
-    bool ok;
-};
-
-const ToleranceCase kToleranceCases[] = {
-    {"8 bytes short", MMC_PERFORMANCE_TYPE_PERFORMANCE, 0x10, 32, true},
-    {"9 bytes short", MMC_PERFORMANCE_TYPE_PERFORMANCE, 0x10, 31, false},
-    {"data type 11h", MMC_PERFORMANCE_TYPE_PERFORMANCE, 0x11, 32, false},
-    {"data type 30h, the same after masking", MMC_PERFORMANCE_TYPE_PERFORMANCE, 0x30, 32, false},
-    {"write speeds", MMC_PERFORMANCE_TYPE_WRITE_SPEED, 0x10, 32, false},
-};
-
-TEST_P(MmcListReadTest, PerformanceShortfallTolerance) {
-    for (const ToleranceCase& c : kToleranceCases) {
-        SCOPED_TRACE(c.name);
-        model->clearAnswers();
-        model->on(ModelAnswer::good({kGetPerformance}, performance(36, c.sent)));
-        qln::Buffer<unsigned char> buffer(40);
-        EXPECT_EQ(mmc->getPerformance(c.type, c.dataType, 0, 2, buffer), c.ok);
-        EXPECT_EQ(mmc->getLastResult().code, CMD_RESULT_UNDERRUN);
-    }
-}
-
 INSTANTIATE_TEST_SUITE_P(Roads, MmcListReadTest, SPC_BOTH_ROADS, ParamNamer());
 
 // --- plain commands ---------------------------------------------------------------------
@@ -646,19 +617,6 @@ std::vector<PlainCase> plainCases() {
         {"SetReadAhead",
          [](ScsiMMCDevice& d, qln::Buffer<unsigned char>&) { return d.setReadAhead(0x01020304, 0xA0B0C0D0u); },
          {0xA7, 0, 0x01, 0x02, 0x03, 0x04, 0xA0, 0xB0, 0xC0, 0xD0, 0, 0}, DXFER_NONE, 0},
-        {"ReadTOCInformationRaw",
-         [](ScsiMMCDevice& d, qln::Buffer<unsigned char>& b) {
-             return d.readTOCInformation(static_cast<_MMC_READ_TOC_FORMAT_CODE>(0x15), true, b, 0x99);
-         },
-         {0x43, 0x02, 0x05, 0, 0, 0, 0x99, 0x01, 0x30, 0}, DXFER_FROM_DEVICE, 0x130},
-        {"GetPerformanceRaw",
-         [](ScsiMMCDevice& d, qln::Buffer<unsigned char>& b) {
-             return d.getPerformance(MMC_PERFORMANCE_TYPE_WRITE_SPEED, 0xFF, 0x11223344, 0xABCD, b);
-         },
-         {0xAC, 0x1F, 0x11, 0x22, 0x33, 0x44, 0, 0, 0xAB, 0xCD, 0x03, 0}, DXFER_FROM_DEVICE, 0x130},
-        {"ReadFormatCapacitiesRaw",
-         [](ScsiMMCDevice& d, qln::Buffer<unsigned char>& b) { return d.readFormatCapacities(b); },
-         {0x23, 0, 0, 0, 0, 0, 0, 0x01, 0x30, 0}, DXFER_FROM_DEVICE, 0x130},
     };
 }
 
