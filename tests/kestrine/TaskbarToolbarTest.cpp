@@ -97,10 +97,13 @@ private:
         return DefWindowProcW(window, message, wParam, lParam);
     }
 
-    static void registerClasses() {
-        static bool registered = false;
-        if (registered)
-            return;
+    // The classes live only as long as this taskbar. "ReBarWindow32" is also
+    // comctl32's class, and comctl32 comes and goes with the plug-in's imports
+    // (msi.dll) in each test; as it unloads it unregisters its rebar class by
+    // name alone, which under Wine takes this process's own class of that name
+    // with it. A registration kept from an earlier test would then leave the
+    // next taskbar with comctl32's rebar, which opens no menu.
+    static bool registerClasses() {
         WNDCLASSW tray = {};
         tray.lpfnWndProc = &trayProc;
         tray.hInstance = GetModuleHandleW(nullptr);
@@ -108,13 +111,25 @@ private:
         WNDCLASSW rebar = tray;
         rebar.lpfnWndProc = &rebarProc;
         rebar.lpszClassName = L"ReBarWindow32";
-        RegisterClassW(&tray);
-        RegisterClassW(&rebar);
-        registered = true;
+        if (RegisterClassW(&tray) == 0)
+            return false;
+        if (RegisterClassW(&rebar) == 0) {
+            UnregisterClassW(L"Shell_TrayWnd", GetModuleHandleW(nullptr));
+            return false;
+        }
+        return true;
+    }
+
+    static void unregisterClasses() {
+        UnregisterClassW(L"ReBarWindow32", GetModuleHandleW(nullptr));
+        UnregisterClassW(L"Shell_TrayWnd", GetModuleHandleW(nullptr));
     }
 
     void run(std::promise<bool>& ready) {
-        registerClasses();
+        if (!registerClasses()) {
+            ready.set_value(false);
+            return;
+        }
         tray_ = CreateWindowExW(0, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 800, 40, nullptr,
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
         if (tray_ != nullptr && layout_.rebar) {
@@ -123,18 +138,21 @@ private:
             if (rebar_ != nullptr)
                 SetWindowLongPtrW(rebar_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         }
-        bool ok = tray_ != nullptr && (rebar_ != nullptr || !layout_.rebar);
+        // A rebar of another class would swallow the context menu request.
+        bool ownRebar = rebar_ != nullptr && GetWindowLongPtrW(rebar_, GWLP_WNDPROC) ==
+                                                 reinterpret_cast<LONG_PTR>(&rebarProc);
+        bool ok = tray_ != nullptr && (ownRebar || !layout_.rebar);
         ready.set_value(ok);
-        if (!ok) {
-            if (tray_ != nullptr)
-                DestroyWindow(tray_);
-            return;
+        if (ok) {
+            MSG message;
+            while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        } else if (tray_ != nullptr) {
+            DestroyWindow(tray_);
         }
-        MSG message;
-        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        unregisterClasses();
     }
 
     void openMenu() {
