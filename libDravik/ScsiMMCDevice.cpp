@@ -21,6 +21,10 @@ using detail::putBE16;
 using detail::putBE24;
 using detail::putBE32;
 
+qln::Logger* s_logger = nullptr;
+const char* const kChannel = "libDravik.ScsiMMCDevice";
+
+// Medium and drive control.
 const std::uint8_t kFormatUnit = 0x04;
 const std::uint8_t kStartStopUnit = 0x1B;
 const std::uint8_t kPreventAllowMediumRemoval = 0x1E;
@@ -36,13 +40,37 @@ const std::uint8_t kLoadUnloadMedium = 0xA6;
 
 const std::uint8_t kFormatCodeDefault = 0x01;  // FORMAT UNIT format code 001b
 
-std::uint8_t bit(bool set, int position) {
-    return static_cast<std::uint8_t>(set ? 1u << position : 0u);
-}
+// Reading, writing and information.
+const std::uint8_t kReadFormatCapacities = 0x23;
+const std::uint8_t kReadCapacity = 0x25;
+const std::uint8_t kRead10 = 0x28;
+const std::uint8_t kWrite10 = 0x2A;
+const std::uint8_t kReadTocPmaAtip = 0x43;
+const std::uint8_t kReadDiscInformation = 0x51;
+const std::uint8_t kReadTrackInformation = 0x52;
+const std::uint8_t kModeSense10 = 0x5A;
+const std::uint8_t kRead12 = 0xA8;
+const std::uint8_t kWrite12 = 0xAA;
+const std::uint8_t kGetPerformance = 0xAC;
+const std::uint8_t kReadDiscStructure = 0xAD;
+const std::uint8_t kSetStreaming = 0xB6;
+const std::uint8_t kReadCdMsf = 0xB9;
+const std::uint8_t kMechanismStatus = 0xBD;
+const std::uint8_t kReadCd = 0xBE;
 
-qln::Logger* s_logger = nullptr;
-const char* const kChannel = "libDravik.ScsiMMCDevice";
+const std::uint32_t kCapacityAnswer = 8;
+const std::uint32_t kCurrentProfileAnswer = 8;
+const std::uint16_t kTrackInformationLength = sizeof(mmc_track_information_t);
+// MODE SENSE(10) asks for the mode parameter header (8 bytes) and room for
+// block descriptors on top of the caller's length.
+const std::uint32_t kModeSenseExtra = 16;
+const std::uint32_t kModeHeader = 8;
+// Missing bytes a nominal performance answer may lack (one descriptor's
+// padding) and still count as read.
+const std::uint32_t kPerformanceShortfall = 8;
+const std::uint8_t kPerformanceDataTypeTolerated = 0x10;
 
+// Features and profiles.
 const std::uint8_t kGetConfiguration = 0x46;
 
 // GET CONFIGURATION answers: 8-byte header, the Profile List's own 4-byte
@@ -54,19 +82,84 @@ const std::size_t kFeatureListMaxTotal = 0xFFFA;
 // length + 8 must fit the 16-bit allocation length.
 const std::uint16_t kFeatureMaxLength = 0xFFFF - 8;
 
-std::uint32_t be32At(const unsigned char* p) {
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
-}
-
-std::uint16_t be16At(const unsigned char* p) {
-    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
-
-qln::String decimal(std::uint32_t value) {
-    return qln::QLNValue(value).toString(qln::QLNValue::nilValue);
-}
-
 typedef qln::Buffer<std::uint16_t> CodeList;
+
+// Table of contents, performance and format capacities.
+const std::uint8_t kReadSubChannel = 0x42;
+const std::uint8_t kSetReadAhead = 0xA7;
+const std::uint8_t kSetCdSpeed = 0xBB;
+
+// READ TOC answers: a 2-byte data length that counts the bytes after itself
+// and 2 more header bytes. A read of data length + 4 bytes therefore comes
+// back 2 bytes short from a well-formed drive.
+const std::size_t kTocHeader = 4;
+const std::uint32_t kTocShortfallAccepted = 2;
+// GET PERFORMANCE answers: an 8-byte header with a 4-byte data length.
+const std::size_t kPerformanceHeader = 8;
+const std::size_t kPerformanceDescriptor = 16;
+// Nominal performance: tolerance 10b, Except 00b, Write as asked. Drives
+// answer this data type up to 8 bytes short.
+const std::uint8_t kNominalWrite = 0x04;
+// READ FORMAT CAPACITIES: a 4-byte header, the capacity list length in byte 3.
+const std::size_t kCapacityHeader = 4;
+
+std::uint8_t bit(bool set, int position) {
+    return static_cast<std::uint8_t>(set ? 1u << position : 0u);
+}
+
+unsigned int lengthOf(const qln::Buffer<unsigned char>& buffer) {
+    return static_cast<unsigned int>(buffer.getLength());
+}
+
+// Bytes 1 and 9-10 of READ CD and READ CD MSF, whose selection fields are
+// the same.
+template <class Arg>
+void putReadCdSelection(std::uint8_t* cdb, const Arg& arg) {
+    cdb[1] = static_cast<std::uint8_t>(((unsigned(arg.sectorType) & 0x07) << 2) | bit(arg.dap, 1));
+    cdb[9] = static_cast<std::uint8_t>(bit(arg.sync, 7) | ((unsigned(arg.headerCodes) & 0x03) << 5) |
+                                       bit(arg.userData, 4) | bit(arg.edcEcc, 3) |
+                                       ((unsigned(arg.c2Error) & 0x03) << 1));
+    cdb[10] = static_cast<std::uint8_t>(unsigned(arg.subChannel) & 0x07);
+}
+
+bool listHolds(const CodeList& list, std::uint16_t code) {
+    for (std::size_t i = 0; i < list.getLength(); ++i)
+        if (list.getData()[i] == code)
+            return true;
+    return false;
+}
+
+template <class Code>
+void copyCodes(const CodeList& list, qln::Array<Code>& codes) {
+    for (std::size_t i = 0; i < list.getLength(); ++i)
+        codes.append(static_cast<Code>(list.getData()[i]));
+}
+
+template <class Descriptor>
+void appendDescriptors(qln::Array<Descriptor>& elements, const unsigned char* first, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        Descriptor descriptor;
+        std::memcpy(&descriptor, first + i * sizeof(Descriptor), sizeof(Descriptor));
+        elements.append(descriptor);
+    }
+}
+
+void logTocFailure(const char* line, _MMC_READ_TOC_FORMAT_CODE format, bool msf, std::size_t size) {
+    QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
+            line + "ScsiMMCDevice::getTOCElementsImp : readTOCInformation(_MMC_READ_TOC_FORMAT_CODE:" +
+                static_cast<int>(format) + ", Boolean msf:" + (msf ? 1 : 0) +
+                ", ByteBuffer of size:" + static_cast<unsigned int>(size) + ") FAILED");
+}
+
+void logPerformanceFailure(const char* line, _MMC_PERFORMANCE_TYPE type, std::uint8_t dataType,
+                           std::uint32_t startLba, int maxDescriptors) {
+    QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
+            line + "ScsiMMCDevice::getPerformanceInfoImp : ERROR issuing" +
+                " getPerformance(_MMC_PERFORMANCE_TYPE: " + static_cast<int>(type) + " , data_type: " +
+                static_cast<unsigned int>(dataType) + " , lba: " +
+                qln::SprintfFormat("0x%x", static_cast<unsigned int>(startLba)) + " , max_desc: " +
+                maxDescriptors + " , buffer)");
+}
 
 }  // namespace
 
@@ -136,8 +229,7 @@ bool ScsiMMCDevice::reserveTrack(bool arsv, std::uint32_t reservation) {
 bool ScsiMMCDevice::formatUnit(bool fmtData, bool cmpList, qln::Buffer<unsigned char>& parameterList) {
     std::uint8_t cdb[6] = {kFormatUnit};
     cdb[1] = static_cast<std::uint8_t>(bit(fmtData, 4) | bit(cmpList, 3) | kFormatCodeDefault);
-    return send_scsi_cmd(cdb, sizeof(cdb), parameterList.getData(),
-                         static_cast<unsigned int>(parameterList.getLength()), DXFER_TO_DEVICE, 0);
+    return send_scsi_cmd(cdb, sizeof(cdb), parameterList.getData(), lengthOf(parameterList), DXFER_TO_DEVICE, 0);
 }
 
 bool ScsiMMCDevice::loadUnloadMedium(std::uint8_t loadUnload, std::uint8_t start, std::uint8_t slot,
@@ -210,81 +302,18 @@ bool ScsiMMCDevice::seek10(std::uint32_t lba) {
 
 // --- reading, writing and information ---------------------------------------
 
-namespace {
-
-const std::uint8_t kReadFormatCapacities = 0x23;
-const std::uint8_t kReadCapacity = 0x25;
-const std::uint8_t kRead10 = 0x28;
-const std::uint8_t kWrite10 = 0x2A;
-const std::uint8_t kReadTocPmaAtip = 0x43;
-const std::uint8_t kReadDiscInformation = 0x51;
-const std::uint8_t kReadTrackInformation = 0x52;
-const std::uint8_t kModeSense10 = 0x5A;
-const std::uint8_t kRead12 = 0xA8;
-const std::uint8_t kWrite12 = 0xAA;
-const std::uint8_t kGetPerformance = 0xAC;
-const std::uint8_t kReadDiscStructure = 0xAD;
-const std::uint8_t kSetStreaming = 0xB6;
-const std::uint8_t kReadCdMsf = 0xB9;
-const std::uint8_t kMechanismStatus = 0xBD;
-const std::uint8_t kReadCd = 0xBE;
-
-const std::uint32_t kCapacityAnswer = 8;
-const std::uint32_t kCurrentProfileAnswer = 8;
-const std::uint16_t kTrackInformationLength = sizeof(mmc_track_information_t);
-// MODE SENSE(10) asks for the mode parameter header (8 bytes) and room for
-// block descriptors on top of the caller's length.
-const std::uint32_t kModeSenseExtra = 16;
-const std::uint32_t kModeHeader = 8;
-// Missing bytes a nominal performance answer may lack (one descriptor's
-// padding) and still count as read.
-const std::uint32_t kPerformanceShortfall = 8;
-const std::uint8_t kPerformanceDataTypeTolerated = 0x10;
-
-// Bytes 1 and 9-10 of READ CD and READ CD MSF, whose selection fields are
-// the same.
-template <class Arg>
-void putReadCdSelection(std::uint8_t* cdb, const Arg& arg) {
-    cdb[1] = static_cast<std::uint8_t>(((unsigned(arg.sectorType) & 0x07) << 2) | bit(arg.dap, 1));
-    cdb[9] = static_cast<std::uint8_t>(bit(arg.sync, 7) | ((unsigned(arg.headerCodes) & 0x03) << 5) |
-                                       bit(arg.userData, 4) | bit(arg.edcEcc, 3) |
-                                       ((unsigned(arg.c2Error) & 0x03) << 1));
-    cdb[10] = static_cast<std::uint8_t>(unsigned(arg.subChannel) & 0x07);
-}
-
-// READ and WRITE of 10 and 12 bytes share their blocks: FUA, address and
-// count; only READ(12) sets the streaming bit.
-bool transfer10(ScsiDevice& device, std::uint8_t opcode, DXFER_DIRECTION direction, void* data,
-                std::uint32_t dataLength, std::uint32_t lba, std::uint16_t blocks, bool fua) {
-    std::uint8_t cdb[10] = {opcode, bit(fua, 3)};
-    putBE32(cdb + 2, lba);
-    putBE16(cdb + 7, blocks);
-    return device.send_scsi_cmd(cdb, sizeof(cdb), data, dataLength, direction, 0);
-}
-
-bool transfer12(ScsiDevice& device, std::uint8_t opcode, DXFER_DIRECTION direction, void* data,
-                std::uint32_t dataLength, std::uint32_t lba, std::uint32_t blocks, bool fua, bool streaming) {
-    std::uint8_t cdb[12] = {opcode, bit(fua, 3)};
-    putBE32(cdb + 2, lba);
-    putBE32(cdb + 6, blocks);
-    cdb[10] = bit(streaming, 7);
-    return device.send_scsi_cmd(cdb, sizeof(cdb), data, dataLength, direction, 0);
-}
-
-unsigned int lengthOf(const qln::Buffer<unsigned char>& buffer) {
-    return static_cast<unsigned int>(buffer.getLength());
-}
-
-}  // namespace
-
 bool ScsiMMCDevice::read10(void* data, std::uint32_t dataLength, std::uint32_t lba, std::uint16_t blocks,
                            bool fua) {
-    return transfer10(*this, kRead10, DXFER_FROM_DEVICE, data, dataLength, lba, blocks, fua);
+    return detail::sendBlockRange(*this, kRead10, bit(fua, 3), 10, lba, blocks, data, dataLength,
+                                  DXFER_FROM_DEVICE);
 }
 
 bool ScsiMMCDevice::read12(void* data, std::uint32_t dataLength, std::uint32_t lba, std::uint32_t blocks,
                            bool fua, bool streaming) {
-    return transfer12(*this, kRead12, DXFER_FROM_DEVICE, data, dataLength, lba, blocks, fua, streaming);
+    std::uint8_t cdb[12] = {kRead12, bit(fua, 3)};
+    detail::putBlockRange(cdb, sizeof(cdb), lba, blocks);
+    cdb[10] = bit(streaming, 7);
+    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLength, DXFER_FROM_DEVICE, 0);
 }
 
 bool ScsiMMCDevice::readMSF(void* data, std::uint32_t dataLength, const read_msf_arg_t& arg) {
@@ -304,13 +333,15 @@ bool ScsiMMCDevice::readCD(void* data, std::uint32_t dataLength, const read_cd_a
 
 bool ScsiMMCDevice::write10(void* data, std::uint32_t dataLength, std::uint32_t lba, std::uint16_t blocks,
                             bool fua) {
-    return transfer10(*this, kWrite10, DXFER_TO_DEVICE, data, dataLength, lba, blocks, fua);
+    return detail::sendBlockRange(*this, kWrite10, bit(fua, 3), 10, lba, blocks, data, dataLength,
+                                  DXFER_TO_DEVICE);
 }
 
 bool ScsiMMCDevice::write12(void* data, std::uint32_t dataLength, std::uint32_t lba, std::uint32_t blocks,
                             bool fua) {
     // WRITE(12) of the multimedia commands has no streaming bit.
-    return transfer12(*this, kWrite12, DXFER_TO_DEVICE, data, dataLength, lba, blocks, fua, false);
+    return detail::sendBlockRange(*this, kWrite12, bit(fua, 3), 12, lba, blocks, data, dataLength,
+                                  DXFER_TO_DEVICE);
 }
 
 bool ScsiMMCDevice::readCapacity(std::uint32_t& lastLba, std::uint32_t& blockLength) {
@@ -444,21 +475,15 @@ bool ScsiMMCDevice::setStreaming(_MMC_SET_PERFORMANCE_TYPE type, qln::Buffer<uns
     return send_scsi_cmd(cdb, sizeof(cdb), parameters.getData(), length, DXFER_TO_DEVICE, 0);
 }
 
-}  // namespace scsi
-
 // --- features, profiles and their caches ------------------------------------
-
-namespace scsi {
 
 bool ScsiMMCDevice::getConfiguration(_MMC_FEATURES startingFeature,
                                      mmc_get_configuration_feature_list_hdr_t& header,
                                      std::uint16_t allocationLength, _MMC_GET_CONFIGURATION_RT_FIELD rt) {
     std::uint8_t cdb[10] = {kGetConfiguration};
     cdb[1] = static_cast<std::uint8_t>(rt & 0x03);
-    cdb[2] = static_cast<std::uint8_t>((startingFeature >> 8) & 0xFF);
-    cdb[3] = static_cast<std::uint8_t>(startingFeature & 0xFF);
-    cdb[7] = static_cast<std::uint8_t>(allocationLength >> 8);
-    cdb[8] = static_cast<std::uint8_t>(allocationLength & 0xFF);
+    putBE16(cdb + 2, static_cast<std::uint32_t>(startingFeature) & 0xFFFF);
+    putBE16(cdb + 7, allocationLength);
     return send_scsi_cmd(cdb, sizeof(cdb), &header, allocationLength, DXFER_FROM_DEVICE, 0);
 }
 
@@ -478,7 +503,7 @@ bool ScsiMMCDevice::getFeature(_MMC_FEATURES feature, mmc_feature_generic_t& des
     if (!getConfiguration(feature, *reinterpret_cast<mmc_get_configuration_feature_list_hdr_t*>(bytes),
                           allocation, rt))
         return false;
-    const std::uint32_t dataLength = be32At(bytes);
+    const std::uint32_t dataLength = getBE32(bytes);
     if (dataLength < 4) {
         QLN_LOG(s_logger, kChannel, qln::LOG_WARN,
                 "441 " + qln::SprintfFormat("GET CONFIGURATION returned short buffer of size: %u bytes",
@@ -490,7 +515,7 @@ bool ScsiMMCDevice::getFeature(_MMC_FEATURES feature, mmc_feature_generic_t& des
     // answer, whatever they hold.
     if (dataLength - 4 < 4)
         return false;
-    if (be16At(bytes + kConfigurationHeader) != (static_cast<std::uint32_t>(feature) & 0xFFFF))
+    if (getBE16(bytes + kConfigurationHeader) != (static_cast<std::uint32_t>(feature) & 0xFFFF))
         return false;
     const std::uint32_t copy = dataLength - 4 < length ? dataLength - 4 : length;
     if (copy != 0)
@@ -505,12 +530,7 @@ bool ScsiMMCDevice::hasFeature(_MMC_FEATURES feature, bool current) {
     }
     if (!updateFeaturesList(false))
         return false;
-    const CodeList& list = *featureList.get();
-    const std::uint16_t code = static_cast<std::uint16_t>(feature & 0xFFFF);
-    for (std::size_t i = 0; i < list.getLength(); ++i)
-        if (list.getData()[i] == code)
-            return true;
-    return false;
+    return listHolds(*featureList.get(), static_cast<std::uint16_t>(feature & 0xFFFF));
 }
 
 bool ScsiMMCDevice::updateFeaturesList(bool force) {
@@ -523,11 +543,11 @@ bool ScsiMMCDevice::updateFeaturesList(bool force) {
         *reinterpret_cast<mmc_get_configuration_feature_list_hdr_t*>(bytes);
     bool read = false;
     if (getConfiguration(MMC_FEATURE_PROFILE_LIST, header, kConfigurationHeader, MMC_GET_CONFIGURATION_RT_ALL)) {
-        const std::uint64_t total = std::uint64_t(be32At(bytes)) + 4;
+        const std::uint64_t total = std::uint64_t(getBE32(bytes)) + 4;
         if (total <= kFeatureListMaxTotal &&
             getConfiguration(MMC_FEATURE_PROFILE_LIST, header, static_cast<std::uint16_t>(total),
                              MMC_GET_CONFIGURATION_RT_ALL) &&
-            std::uint64_t(be32At(bytes)) + 4 == total) {
+            std::uint64_t(getBE32(bytes)) + 4 == total) {
             CodeList& list = *featureList.get();
             // Every descriptor takes at least its 4-byte header.
             const std::size_t after = total > kConfigurationHeader ? static_cast<std::size_t>(total) - kConfigurationHeader : 0;
@@ -553,9 +573,9 @@ bool ScsiMMCDevice::updateProfilesList(bool force) {
     if (getConfiguration(MMC_FEATURE_PROFILE_LIST,
                          *reinterpret_cast<mmc_get_configuration_feature_list_hdr_t*>(answer.getData()),
                          kProfileListHead, MMC_GET_CONFIGURATION_RT_ALL)) {
-        const std::uint32_t dataLength = be32At(answer.getData());
+        const std::uint32_t dataLength = getBE32(answer.getData());
         if (dataLength < 8 || std::uint64_t(dataLength) + 4 > 0xFFFF) {
-            QLN_LOG(s_logger, kChannel, qln::LOG_ERROR, "687 " + "Invalid buffer size returned: " + decimal(dataLength));
+            QLN_LOG(s_logger, kChannel, qln::LOG_ERROR, "687 " + "Invalid buffer size returned: " + static_cast<unsigned int>(dataLength));
         } else {
             const std::uint16_t total = static_cast<std::uint16_t>(dataLength + 4);
             answer.resize(total, true);
@@ -563,10 +583,10 @@ bool ScsiMMCDevice::updateProfilesList(bool force) {
             if (getConfiguration(MMC_FEATURE_PROFILE_LIST,
                                  *reinterpret_cast<mmc_get_configuration_feature_list_hdr_t*>(bytes), total,
                                  MMC_GET_CONFIGURATION_RT_ALL)) {
-                const std::uint32_t newLength = be32At(bytes);
+                const std::uint32_t newLength = getBE32(bytes);
                 if (newLength < 8 || newLength > dataLength) {
                     QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
-                            "698 " + "Invalid buffer size returned: " + decimal(newLength));
+                            "698 " + "Invalid buffer size returned: " + static_cast<unsigned int>(newLength));
                 } else {
                     CodeList& list = *profileList.get();
                     list.resize(bytes[11] / 4u, false);
@@ -587,34 +607,23 @@ bool ScsiMMCDevice::updateProfilesList(bool force) {
 bool ScsiMMCDevice::getFeatures(qln::Array<_MMC_FEATURES>& features) {
     const bool read = updateFeaturesList(false);
     features = qln::Array<_MMC_FEATURES>();
-    if (read) {
-        const CodeList& list = *featureList.get();
-        for (std::size_t i = 0; i < list.getLength(); ++i)
-            features.append(static_cast<_MMC_FEATURES>(list.getData()[i]));
-    }
+    if (read)
+        copyCodes(*featureList.get(), features);
     return read;
 }
 
 bool ScsiMMCDevice::getProfiles(qln::Array<_MMC_PROFILES>& profiles) {
     const bool read = updateProfilesList(false);
     profiles = qln::Array<_MMC_PROFILES>();
-    if (read) {
-        const CodeList& list = *profileList.get();
-        for (std::size_t i = 0; i < list.getLength(); ++i)
-            profiles.append(static_cast<_MMC_PROFILES>(list.getData()[i]));
-    }
+    if (read)
+        copyCodes(*profileList.get(), profiles);
     return read;
 }
 
 bool ScsiMMCDevice::hasProfile(_MMC_PROFILES profile) {
     if (!updateProfilesList(false))
         return false;
-    const CodeList& list = *profileList.get();
-    const std::uint16_t number = static_cast<std::uint16_t>(profile & 0xFFFF);
-    for (std::size_t i = 0; i < list.getLength(); ++i)
-        if (list.getData()[i] == number)
-            return true;
-    return false;
+    return listHolds(*profileList.get(), static_cast<std::uint16_t>(profile & 0xFFFF));
 }
 
 const char* ScsiMMCDevice::getFeatureName(_MMC_FEATURES feature) {
@@ -637,52 +646,7 @@ const char* ScsiMMCDevice::getProfileName(_MMC_PROFILES profile) {
     return name;
 }
 
-}  // namespace scsi
-
 // --- table of contents, performance and format capacities -------------------
-
-namespace scsi {
-
-namespace {
-
-using detail::getBE16;
-using detail::getBE32;
-
-const std::uint8_t kReadSubChannel = 0x42;
-const std::uint8_t kSetReadAhead = 0xA7;
-const std::uint8_t kSetCdSpeed = 0xBB;
-
-// READ TOC answers: a 2-byte data length that counts the bytes after itself
-// and 2 more header bytes. A read of data length + 4 bytes therefore comes
-// back 2 bytes short from a well-formed drive.
-const std::size_t kTocHeader = 4;
-const std::uint32_t kTocShortfallAccepted = 2;
-// GET PERFORMANCE answers: an 8-byte header with a 4-byte data length.
-const std::size_t kPerformanceHeader = 8;
-const std::size_t kPerformanceDescriptor = 16;
-// Nominal performance: tolerance 10b, Except 00b, Write as asked. Drives
-// answer this data type up to 8 bytes short.
-const std::uint8_t kNominalWrite = 0x04;
-// READ FORMAT CAPACITIES: a 4-byte header, the capacity list length in byte 3.
-const std::size_t kCapacityHeader = 4;
-
-template <class Descriptor>
-void appendDescriptors(qln::Array<Descriptor>& elements, const unsigned char* first, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        Descriptor descriptor;
-        std::memcpy(&descriptor, first + i * sizeof(Descriptor), sizeof(Descriptor));
-        elements.append(descriptor);
-    }
-}
-
-void logTocFailure(const char* line, _MMC_READ_TOC_FORMAT_CODE format, bool msf, std::size_t size) {
-    QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
-            line + "ScsiMMCDevice::getTOCElementsImp : readTOCInformation(_MMC_READ_TOC_FORMAT_CODE:" +
-                static_cast<int>(format) + ", Boolean msf:" + (msf ? 1 : 0) +
-                ", ByteBuffer of size:" + static_cast<unsigned int>(size) + ") FAILED");
-}
-
-}  // namespace
 
 template <class Descriptor>
 bool ScsiMMCDevice::getTOCElementsImp(_MMC_READ_TOC_FORMAT_CODE format, bool msf, std::uint8_t trackOrSession,
@@ -751,12 +715,7 @@ bool ScsiMMCDevice::getPerformanceInfoImp(_MMC_PERFORMANCE_TYPE type, std::uint8
     static_assert(sizeof(Descriptor) == kPerformanceDescriptor, "GET PERFORMANCE descriptors are 16 bytes");
     qln::Buffer<unsigned char> answer(kPerformanceHeader);
     if (!getPerformance(type, dataType, startLba, 0, answer)) {
-        QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
-                "886 " + "ScsiMMCDevice::getPerformanceInfoImp : ERROR issuing" +
-                    " getPerformance(_MMC_PERFORMANCE_TYPE: " + static_cast<int>(type) + " , data_type: " +
-                    static_cast<unsigned int>(dataType) + " , lba: " +
-                    qln::SprintfFormat("0x%x", static_cast<unsigned int>(startLba)) + " , max_desc: 0" +
-                    " , buffer)");
+        logPerformanceFailure("886 ", type, dataType, startLba, 0);
         return false;
     }
     std::uint64_t expected = std::uint64_t(getBE32(answer.getData())) + 4;
@@ -779,12 +738,7 @@ bool ScsiMMCDevice::getPerformanceInfoImp(_MMC_PERFORMANCE_TYPE type, std::uint8
     }
     answer.resize(static_cast<std::size_t>(expected), true);
     if (!getPerformance(type, dataType, startLba, static_cast<std::uint16_t>(count), answer)) {
-        QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
-                "918 " + "ScsiMMCDevice::getPerformanceInfoImp : ERROR issuing" +
-                    " getPerformance(_MMC_PERFORMANCE_TYPE: " + static_cast<int>(type) + " , data_type: " +
-                    static_cast<unsigned int>(dataType) + " , lba: " +
-                    qln::SprintfFormat("0x%x", static_cast<unsigned int>(startLba)) + " , max_desc: " +
-                    static_cast<int>(count) + " , buffer)");
+        logPerformanceFailure("918 ", type, dataType, startLba, static_cast<int>(count));
         return false;
     }
     const std::uint64_t returned = std::uint64_t(getBE32(answer.getData())) + 4;
@@ -839,9 +793,8 @@ bool ScsiMMCDevice::readSubChannel(_MMC_SUB_CHAN_PARM parameterList, qln::Buffer
     cdb[1] = bit(msf, 1);
     cdb[2] = bit(subQ, 6);
     cdb[3] = static_cast<std::uint8_t>(parameterList);
-    putBE16(cdb + 7, static_cast<std::uint32_t>(buffer.getLength()));
-    return send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), static_cast<unsigned int>(buffer.getLength()),
-                         DXFER_FROM_DEVICE, 0);
+    putBE16(cdb + 7, lengthOf(buffer));
+    return send_scsi_cmd(cdb, sizeof(cdb), buffer.getData(), lengthOf(buffer), DXFER_FROM_DEVICE, 0);
 }
 
 bool ScsiMMCDevice::setCDSpeed(_MMC_ROT_CNTL rotationalControl, std::uint16_t readSpeed, std::uint16_t writeSpeed) {

@@ -112,98 +112,74 @@ bool ScsiSBCDevice::write6(void* data, std::uint32_t dataLen, std::uint32_t lba,
 
 bool ScsiSBCDevice::read10(void* data, std::uint32_t dataLen, std::uint32_t lba, std::uint16_t blocks,
                            bool fua, bool cachingAllowed) {
-    std::uint8_t cdb[10] = {kRead10, transferFlags(fua, cachingAllowed), 0, 0, 0, 0, 0, 0, 0, 0};
-    putBE(cdb + 2, lba, 4);
-    putBE(cdb + 7, blocks, 2);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, DXFER_FROM_DEVICE, 0);
+    return detail::sendBlockRange(*this, kRead10, transferFlags(fua, cachingAllowed), 10, lba, blocks, data,
+                                  dataLen, DXFER_FROM_DEVICE);
 }
 
 bool ScsiSBCDevice::write10(void* data, std::uint32_t dataLen, std::uint32_t lba, std::uint16_t blocks,
                             bool fua, bool cachingAllowed) {
-    std::uint8_t cdb[10] = {kWrite10, transferFlags(fua, cachingAllowed), 0, 0, 0, 0, 0, 0, 0, 0};
-    putBE(cdb + 2, lba, 4);
-    putBE(cdb + 7, blocks, 2);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, DXFER_TO_DEVICE, 0);
+    return detail::sendBlockRange(*this, kWrite10, transferFlags(fua, cachingAllowed), 10, lba, blocks, data,
+                                  dataLen, DXFER_TO_DEVICE);
 }
 
 bool ScsiSBCDevice::read12(void* data, std::uint32_t dataLen, std::uint32_t lba, std::uint32_t blocks,
                            bool fua, bool cachingAllowed) {
-    std::uint8_t cdb[12] = {kRead12, transferFlags(fua, cachingAllowed), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    putBE(cdb + 2, lba, 4);
-    putBE(cdb + 6, blocks, 4);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, DXFER_FROM_DEVICE, 0);
+    return detail::sendBlockRange(*this, kRead12, transferFlags(fua, cachingAllowed), 12, lba, blocks, data,
+                                  dataLen, DXFER_FROM_DEVICE);
 }
 
 bool ScsiSBCDevice::write12(void* data, std::uint32_t dataLen, std::uint32_t lba, std::uint32_t blocks,
                             bool fua, bool cachingAllowed) {
-    std::uint8_t cdb[12] = {kWrite12, transferFlags(fua, cachingAllowed), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    putBE(cdb + 2, lba, 4);
-    putBE(cdb + 6, blocks, 4);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, DXFER_TO_DEVICE, 0);
+    return detail::sendBlockRange(*this, kWrite12, transferFlags(fua, cachingAllowed), 12, lba, blocks, data,
+                                  dataLen, DXFER_TO_DEVICE);
 }
 
 bool ScsiSBCDevice::read16(void* data, std::uint32_t dataLen, std::uint64_t lba, std::uint32_t blocks,
                            bool fua, bool cachingAllowed) {
-    std::uint8_t cdb[16] = {kRead16, transferFlags(fua, cachingAllowed)};
-    putBE(cdb + 2, lba, 8);
-    putBE(cdb + 10, blocks, 4);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, DXFER_FROM_DEVICE, 0);
+    return detail::sendBlockRange(*this, kRead16, transferFlags(fua, cachingAllowed), 16, lba, blocks, data,
+                                  dataLen, DXFER_FROM_DEVICE);
 }
 
 bool ScsiSBCDevice::write16(void* data, std::uint32_t dataLen, std::uint64_t lba, std::uint32_t blocks,
                             bool fua, bool cachingAllowed) {
-    std::uint8_t cdb[16] = {kWrite16, transferFlags(fua, cachingAllowed)};
-    putBE(cdb + 2, lba, 8);
-    putBE(cdb + 10, blocks, 4);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, DXFER_TO_DEVICE, 0);
+    return detail::sendBlockRange(*this, kWrite16, transferFlags(fua, cachingAllowed), 16, lba, blocks, data,
+                                  dataLen, DXFER_TO_DEVICE);
 }
 
 bool ScsiSBCDevice::writeVerify10(void* data, std::uint32_t dataLen, std::uint32_t lba,
                                   std::uint16_t blocks, bool byteCheck, bool cachingAllowed) {
-    std::uint8_t cdb[10] = {kWriteVerify10, verifyFlags(byteCheck, cachingAllowed), 0, 0, 0, 0, 0, 0, 0, 0};
-    putBE(cdb + 2, lba, 4);
-    putBE(cdb + 7, blocks, 2);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, DXFER_TO_DEVICE, 0);
+    return detail::sendBlockRange(*this, kWriteVerify10, verifyFlags(byteCheck, cachingAllowed), 10, lba,
+                                  blocks, data, dataLen, DXFER_TO_DEVICE);
 }
 
 bool ScsiSBCDevice::writeVerify12(void* data, std::uint32_t dataLen, std::uint32_t lba,
                                   std::uint32_t blocks, bool byteCheck, bool cachingAllowed) {
-    std::uint8_t cdb[12] = {kWriteVerify12, verifyFlags(byteCheck, cachingAllowed), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    putBE(cdb + 2, lba, 4);
-    putBE(cdb + 6, blocks, 4);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, DXFER_TO_DEVICE, 0);
+    return detail::sendBlockRange(*this, kWriteVerify12, verifyFlags(byteCheck, cachingAllowed), 12, lba,
+                                  blocks, data, dataLen, DXFER_TO_DEVICE);
 }
 
 bool ScsiSBCDevice::writeVerify16(void* data, std::uint32_t dataLen, std::uint64_t lba,
                                   std::uint32_t blocks, bool byteCheck, bool cachingAllowed) {
-    std::uint8_t cdb[16] = {kWriteVerify16, verifyFlags(byteCheck, cachingAllowed)};
-    putBE(cdb + 2, lba, 8);
-    putBE(cdb + 10, blocks, 4);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, DXFER_TO_DEVICE, 0);
+    return detail::sendBlockRange(*this, kWriteVerify16, verifyFlags(byteCheck, cachingAllowed), 16, lba,
+                                  blocks, data, dataLen, DXFER_TO_DEVICE);
 }
 
 bool ScsiSBCDevice::verify10(std::uint32_t lba, std::uint16_t blocks, void* data, std::uint16_t dataLen,
                              bool byteCheck, bool cachingAllowed) {
-    std::uint8_t cdb[10] = {kVerify10, verifyFlags(byteCheck, cachingAllowed), 0, 0, 0, 0, 0, 0, 0, 0};
-    putBE(cdb + 2, lba, 4);
-    putBE(cdb + 7, blocks, 2);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, DXFER_NONE, 0);
+    return detail::sendBlockRange(*this, kVerify10, verifyFlags(byteCheck, cachingAllowed), 10, lba, blocks,
+                                  data, dataLen, DXFER_NONE);
 }
 
 bool ScsiSBCDevice::verify12(std::uint32_t lba, std::uint32_t blocks, void* data, std::uint16_t dataLen,
                              bool byteCheck, bool cachingAllowed) {
-    std::uint8_t cdb[12] = {kVerify12, verifyFlags(byteCheck, cachingAllowed), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    putBE(cdb + 2, lba, 4);
-    putBE(cdb + 6, blocks, 4);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, DXFER_NONE, 0);
+    return detail::sendBlockRange(*this, kVerify12, verifyFlags(byteCheck, cachingAllowed), 12, lba, blocks,
+                                  data, dataLen, DXFER_NONE);
 }
 
 bool ScsiSBCDevice::verify16(std::uint64_t lba, std::uint32_t blocks, void* data, std::uint16_t dataLen,
                              bool byteCheck, bool cachingAllowed) {
-    std::uint8_t cdb[16] = {kVerify16, verifyFlags(byteCheck, cachingAllowed)};
-    putBE(cdb + 2, lba, 8);
-    putBE(cdb + 10, blocks, 4);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, DXFER_NONE, 0);
+    return detail::sendBlockRange(*this, kVerify16, verifyFlags(byteCheck, cachingAllowed), 16, lba, blocks,
+                                  data, dataLen, DXFER_NONE);
 }
 
 // --- START STOP UNIT, capacity, SYNCHRONIZE CACHE ------------------------------
@@ -268,10 +244,8 @@ bool ScsiSBCDevice::synchronizeCache10(std::uint32_t lba, std::uint16_t blocks, 
 }
 
 bool ScsiSBCDevice::synchronizeCache16(std::uint64_t lba, std::uint32_t blocks, bool immediate) {
-    std::uint8_t cdb[16] = {kSynchronizeCache16, static_cast<std::uint8_t>(immediate ? 0x02 : 0)};
-    putBE(cdb + 2, lba, 8);
-    putBE(cdb + 10, blocks, 4);
-    return send_scsi_cmd(cdb, sizeof(cdb), nullptr, 0, DXFER_NONE, 0);
+    return detail::sendBlockRange(*this, kSynchronizeCache16, static_cast<std::uint8_t>(immediate ? 0x02 : 0), 16,
+                                  lba, blocks, nullptr, 0, DXFER_NONE);
 }
 
 // --- SANITIZE, READ DEFECT DATA -----------------------------------------------
