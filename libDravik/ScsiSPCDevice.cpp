@@ -50,6 +50,11 @@ std::uint32_t smallest(std::uint32_t a, std::uint32_t b) {
     return a < b ? a : b;
 }
 
+// The bytes of an answer past its header; none when not even the header came.
+std::uint32_t beyond(std::uint32_t bytes, std::uint32_t header) {
+    return bytes > header ? bytes - header : 0;
+}
+
 qln::String decimal(unsigned int value) {
     return qln::QLNValue(value).toString(qln::QLNValue::nilValue);
 }
@@ -431,7 +436,7 @@ bool ScsiSPCDevice::reportSupportedOpCodes(std::uint8_t, std::uint8_t requestedO
     descriptors = qln::Array<spc_supported_opcode_descriptor>();
     const std::uint32_t arrived = bytesArrived(kOpCodeListArea);
     std::uint32_t listBytes = smallest(getBE32(area), kOpCodeListMax);
-    listBytes = smallest(listBytes, arrived > 4 ? arrived - 4 : 0);
+    listBytes = smallest(listBytes, beyond(arrived, 4));
     for (std::uint32_t offset = 0; offset + 8 <= listBytes; offset += 8) {
         spc_supported_opcode_descriptor descriptor;
         std::memcpy(&descriptor, area + 4 + offset, sizeof(descriptor));
@@ -542,7 +547,7 @@ bool ScsiSPCDevice::hasLogPage(std::uint8_t pageCode) {
                     // Codes only as far as the area and the answer go.
                     const std::uint32_t arrived = bytesArrived(size);
                     std::uint32_t m = smallest(getBE16(area + 2), 63);
-                    m = smallest(m, arrived > 4 ? arrived - 4 : 0);
+                    m = smallest(m, beyond(arrived, 4));
                     m = smallest(m, first);
                     for (std::uint32_t i = 0; i < m; ++i)
                         setBit(logPages, area[4 + i] & 0x3F);
@@ -571,7 +576,7 @@ bool ScsiSPCDevice::hasVPDPage(std::uint8_t pageCode, bool refresh) {
                 if (vpdListSound(area) && area[3] == n) {
                     // A short answer lists only the codes that came.
                     const std::uint32_t arrived = bytesArrived(n + 4);
-                    const std::uint32_t count = smallest(n, arrived > 4 ? arrived - 4 : 0);
+                    const std::uint32_t count = smallest(n, beyond(arrived, 4));
                     for (std::uint32_t i = 0; i < count; ++i)
                         setBit(vpdPages, area[4 + i]);
                 } else {
@@ -614,8 +619,7 @@ bool ScsiSPCDevice::hasModePage(std::uint8_t pageCode, std::uint8_t subpageCode,
         // transfer asked for the mode data length plus the header.
         const std::uint32_t arrived = bytesArrived(modeBytes - (useModeSense10 ? 2u : 1u) + headerSize);
         const std::uint32_t held = smallest(modeBytes, arrived);
-        const std::uint32_t end = smallest(held > headerSize ? held - headerSize : 0,
-                                           useModeSense10 ? kModeArea : 255u);
+        const std::uint32_t end = smallest(beyond(held, headerSize), useModeSense10 ? kModeArea : 255u);
         std::uint32_t offset = 0;
         while (offset < end) {
             const std::uint8_t* page = area.data() + offset;
@@ -687,7 +691,7 @@ qln::String ScsiSPCDevice::getSerialNumber(bool force) {
     }
     // No character beyond those that arrived.
     const std::uint32_t arrived = bytesArrived(kSerialArea);
-    const std::uint32_t count = smallest(smallest(area[3], kSerialArea - 4), arrived > 4 ? arrived - 4 : 0);
+    const std::uint32_t count = smallest(smallest(area[3], kSerialArea - 4), beyond(arrived, 4));
     qln::String serial(reinterpret_cast<const char*>(area + 4), count);
     serial.trim();
     return serial;
