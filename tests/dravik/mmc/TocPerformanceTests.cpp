@@ -142,13 +142,7 @@ protected:
         mmc.reset(new ScsiMMCDevice(*device));
     }
 
-    std::vector<qln::test::LogEntry> mmcEntries() const {
-        std::vector<qln::test::LogEntry> mine;
-        for (const qln::test::LogEntry& e : log.entries())
-            if (e.channel == kMmcChannel)
-                mine.push_back(e);
-        return mine;
-    }
+    std::vector<qln::test::LogEntry> mmcEntries() const { return log.withPrefix(L"", kMmcChannel); }
     // The one message of the device, or fails the test.
     void expectOnlyMessage(const wchar_t* text, int level) const {
         const std::vector<qln::test::LogEntry> mine = mmcEntries();
