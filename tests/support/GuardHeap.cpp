@@ -34,6 +34,13 @@ typedef void*(__cdecl* ReallocFunction)(void*, std::size_t);
 FreeFunction g_realFree = nullptr;
 ReallocFunction g_realRealloc = nullptr;
 
+void readyLock() {
+    if (!g_lockReady) {
+        InitializeCriticalSection(&g_lock);
+        g_lockReady = true;
+    }
+}
+
 std::size_t pageSize() {
     static std::size_t size = 0;
     if (size == 0) {
@@ -226,10 +233,7 @@ const Replacement kReplacements[] = {
 }  // namespace
 
 GuardHeap::GuardHeap(const std::vector<const wchar_t*>& modules) {
-    if (!g_lockReady) {
-        InitializeCriticalSection(&g_lock);
-        g_lockReady = true;
-    }
+    readyLock();
     // The runtime's own functions, not an import slot that is about to change.
     HMODULE runtime = GetModuleHandleW(L"msvcrt.dll");
     g_realFree = reinterpret_cast<FreeFunction>(
@@ -253,8 +257,6 @@ GuardHeap::GuardHeap(const std::vector<const wchar_t*>& modules) {
 GuardHeap::~GuardHeap() {}
 
 void GuardHeap::patch(HMODULE module, const char* dll, const char* name, void* replacement) {
-    if (findImportSlot(module, dll, name, 0) == nullptr)
-        return;
     std::unique_ptr<ImportPatch> p(new ImportPatch(module, dll, name, replacement));
     if (p->applied())
         patches_.push_back(std::move(p));
@@ -265,10 +267,7 @@ long GuardHeap::allocations() {
 }
 
 void* GuardHeap::allocate(std::size_t size) {
-    if (!g_lockReady) {
-        InitializeCriticalSection(&g_lock);
-        g_lockReady = true;
-    }
+    readyLock();
     return guardedAllocate(size);
 }
 
@@ -281,10 +280,10 @@ bool GuardHeap::frontIntact(const void* block) {
     return classify(block) == 1;
 }
 
-GuardedBuffer::GuardedBuffer(std::size_t size, unsigned char fill)
-    : data_(static_cast<unsigned char*>(GuardHeap::allocate(size))), size_(size) {
+GuardedBuffer::GuardedBuffer(std::size_t size)
+    : data_(static_cast<unsigned char*>(GuardHeap::allocate(size))) {
     if (data_ != nullptr)
-        std::memset(data_, fill, size);
+        std::memset(data_, 0xCC, size);
 }
 
 GuardedBuffer::~GuardedBuffer() {

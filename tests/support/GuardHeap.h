@@ -56,20 +56,18 @@ private:
     std::vector<std::unique_ptr<ImportPatch>> patches_;
 };
 
-// A caller's buffer of `size` bytes on the guarded heap.
+// A caller's buffer of `size` bytes on the guarded heap, filled with 0xCC.
 class GuardedBuffer {
 public:
-    explicit GuardedBuffer(std::size_t size, unsigned char fill = 0xCC);
+    explicit GuardedBuffer(std::size_t size);
     ~GuardedBuffer();
     unsigned char* data() { return data_; }
-    std::size_t size() const { return size_; }
     bool frontIntact() const { return GuardHeap::frontIntact(data_); }
 
 private:
     GuardedBuffer(const GuardedBuffer&) = delete;
     GuardedBuffer& operator=(const GuardedBuffer&) = delete;
     unsigned char* data_;
-    std::size_t size_;
 };
 
 }  // namespace test

@@ -49,7 +49,6 @@ std::vector<LengthField> fieldsOf(const ModelCommand& command) {
     case 0x4A:  // GET EVENT STATUS NOTIFICATION
     case 0xAD:  // READ DISC STRUCTURE
     case 0xA4:  // REPORT KEY
-        return {{0, 2, 2, 1}};
     case 0x5C:  // READ BUFFER CAPACITY
         return {{0, 2, 2, 1}};
     default:
@@ -64,10 +63,6 @@ void put(Bytes& data, const LengthField& field, std::uint32_t value) {
             data[at] = std::uint8_t(value >> (8 * (field.width - 1 - i)));
     }
 }
-
-}  // namespace
-
-namespace {
 
 char g_currentCase[256];
 
@@ -184,25 +179,15 @@ ModelAnswer Generator::answer(const ModelCommand& command) {
 
     Answered record;
     record.opcode = command.cdb.empty() ? 0 : command.cdb[0];
-    record.dataLen = dataLen;
     const std::uint32_t natural = command.direction == scsi::DXFER_FROM_DEVICE
                                       ? std::min<std::uint32_t>(size, dataLen)
                                       : (command.direction == scsi::DXFER_TO_DEVICE ? dataLen : 0);
     const std::uint32_t claimed = a.transferred >= 0 ? std::uint32_t(a.transferred) : natural;
-    record.good = a.status == 0;
     // An answer that is not GOOD yet passes (a recovered error) carries no
     // count of its bytes: the library can only take its whole zeroed area.
-    record.arrived = record.good ? std::min(claimed, dataLen) : dataLen;
+    record.arrived = a.status == 0 ? std::min(claimed, dataLen) : dataLen;
     answered_.push_back(record);
     return a;
-}
-
-std::uint32_t Generator::arrivedFor(std::uint8_t opcode) const {
-    for (auto it = answered_.rbegin(); it != answered_.rend(); ++it) {
-        if (it->opcode == opcode)
-            return it->arrived;
-    }
-    return 0;
 }
 
 std::uint32_t mostArrived(const Generator& generator, std::uint8_t opcode) {

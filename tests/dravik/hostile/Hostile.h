@@ -11,8 +11,11 @@
 // series, --answers=<n> sets the cases per method and road for longer runs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -43,9 +46,7 @@ void reportFaultsOfCases();
 // What one command got from the generator.
 struct Answered {
     std::uint8_t opcode = 0;
-    std::uint32_t dataLen = 0;
     std::uint32_t arrived = 0;  // bytes that reached the caller (all of them when not GOOD)
-    bool good = false;          // GOOD status
 };
 
 // A length field of an answer: its offset, width in bytes (1, 2 or 4), the
@@ -66,8 +67,6 @@ public:
     scsi::test::ModelAnswer answer(const scsi::test::ModelCommand& command);
 
     const std::vector<Answered>& answered() const { return answered_; }
-    // Bytes that arrived for the last command of `opcode` (0 when none).
-    std::uint32_t arrivedFor(std::uint8_t opcode) const;
     unsigned pick(unsigned bound) { return bound ? unsigned(random_() % bound) : 0; }
 
 private:
@@ -83,6 +82,32 @@ private:
 // body calls the method and checks what must hold for every answer.
 typedef std::function<void(scsi::test::ModelRoad& road, Generator& generator)> CaseBody;
 void forEachAnswer(const char* method, const CaseBody& body);
+
+// One method under test: its name for the report and the call, with the
+// checks that must hold for every answer.
+template <class Device>
+struct MethodCase {
+    const char* name;
+    std::function<void(Device&, Generator&)> call;
+};
+
+// Runs each of `methods` through forEachAnswer on a `Made` device from the
+// road, then `afterwards` on that device: what it keeps must stay usable.
+template <class Made, class Device, std::size_t N>
+void forEachMethod(const MethodCase<Device> (&methods)[N], const std::function<void(Made&)>& afterwards) {
+    for (const MethodCase<Device>& method : methods) {
+        forEachAnswer(method.name, [&](scsi::test::ModelRoad& road, Generator& g) {
+            std::unique_ptr<Made> device = road.template make<Made>();
+            method.call(*device, g);
+            afterwards(*device);
+        });
+    }
+}
+
+// One of `lengths`, picked by the generator.
+inline std::uint32_t lengthOf(Generator& generator, std::initializer_list<std::uint32_t> lengths) {
+    return *(lengths.begin() + generator.pick(unsigned(lengths.size())));
+}
 
 // A block-command device that the roads can make (from a transport, through a
 // primary-command device, or from a handle).

@@ -10,6 +10,7 @@
 #include "ScsiMMCDevice.h"
 
 using hostile::Generator;
+using hostile::lengthOf;
 using hostile::MmcDeviceOnModel;
 using hostile::mostArrived;
 using hostile::wholeDescriptors;
@@ -18,10 +19,7 @@ using namespace scsi;
 
 namespace {
 
-struct MethodCase {
-    const char* name;
-    std::function<void(MmcDeviceOnModel&, Generator&)> call;
-};
+typedef hostile::MethodCase<MmcDeviceOnModel> MethodCase;
 
 const std::uint8_t kGetConfiguration = 0x46;
 const std::uint8_t kReadToc = 0x43;
@@ -45,16 +43,14 @@ const MethodCase kMethods[] = {
      }},
     {"modeSense10 into the caller's buffer",
      [](MmcDeviceOnModel& device, Generator& g) {
-         const std::uint16_t lengths[] = {0, 1, 8, 20, 256};
-         const std::uint16_t length = lengths[g.pick(5)];
+         const std::uint16_t length = std::uint16_t(lengthOf(g, {0, 1, 8, 20, 256}));
          GuardedBuffer buffer(length);
          device.modeSense10(MMC_PAGE_CACHING, buffer.data(), length, MMC_PAGE_CONTROL_CURRENT);
          EXPECT_TRUE(buffer.frontIntact());
      }},
     {"getFeature into the caller's descriptor",
      [](MmcDeviceOnModel& device, Generator& g) {
-         const std::uint16_t lengths[] = {4, 5, 8, 12, 256};
-         const std::uint16_t length = lengths[g.pick(5)];
+         const std::uint16_t length = std::uint16_t(lengthOf(g, {4, 5, 8, 12, 256}));
          GuardedBuffer descriptor(length);
          device.getFeature(MMC_FEATURE_CORE, *reinterpret_cast<mmc_feature_generic_t*>(descriptor.data()),
                            length, MMC_GET_CONFIGURATION_RT_ONE);
@@ -138,8 +134,7 @@ const MethodCase kMethods[] = {
      }},
     {"sub-channel and disc information into the caller's memory",
      [](MmcDeviceOnModel& device, Generator& g) {
-         const unsigned lengths[] = {0, 4, 16, 24, 48};
-         qln::Buffer<unsigned char> buffer(lengths[g.pick(5)]);
+         qln::Buffer<unsigned char> buffer(lengthOf(g, {0, 4, 16, 24, 48}));
          device.readSubChannel(static_cast<_MMC_SUB_CHAN_PARM>(1 + g.pick(3)), buffer, true, false);
      }},
 };
@@ -147,15 +142,10 @@ const MethodCase kMethods[] = {
 }  // namespace
 
 TEST(HostileMmc, EveryParserStaysInsideWhatArrived) {
-    for (const MethodCase& method : kMethods) {
-        hostile::forEachAnswer(method.name, [&](scsi::test::ModelRoad& road, Generator& g) {
-            std::unique_ptr<MmcDeviceOnModel> device = road.make<MmcDeviceOnModel>();
-            method.call(*device, g);
-            MmcDeviceOnModel& keep = *device;
-            ScsiMMCDevice copy(keep);
-            qln::Array<_MMC_FEATURES> features;
-            copy.getFeatures(features);
-            copy.getLastErrStr();
-        });
-    }
+    hostile::forEachMethod<MmcDeviceOnModel>(kMethods, [](MmcDeviceOnModel& device) {
+        ScsiMMCDevice copy(device);
+        qln::Array<_MMC_FEATURES> features;
+        copy.getFeatures(features);
+        copy.getLastErrStr();
+    });
 }

@@ -14,10 +14,7 @@ using scsi::ScsiSBCDevice;
 
 namespace {
 
-struct MethodCase {
-    const char* name;
-    std::function<void(ScsiSBCDevice&, Generator&)> call;
-};
+typedef hostile::MethodCase<ScsiSBCDevice> MethodCase;
 
 const MethodCase kMethods[] = {
     {"readCapacity",
@@ -51,11 +48,6 @@ const MethodCase kMethods[] = {
 }  // namespace
 
 TEST(HostileSbc, EveryParserStaysInsideWhatArrived) {
-    for (const MethodCase& method : kMethods) {
-        hostile::forEachAnswer(method.name, [&](scsi::test::ModelRoad& road, Generator& g) {
-            std::unique_ptr<hostile::SbcDeviceOnModel> device = road.make<hostile::SbcDeviceOnModel>();
-            method.call(*device, g);
-            device->getLastErrStr();
-        });
-    }
+    hostile::forEachMethod<hostile::SbcDeviceOnModel>(
+        kMethods, [](hostile::SbcDeviceOnModel& device) { device.getLastErrStr(); });
 }

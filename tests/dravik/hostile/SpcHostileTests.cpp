@@ -10,6 +10,7 @@
 #include "ScsiSPCDevice.h"
 
 using hostile::Generator;
+using hostile::lengthOf;
 using hostile::mostArrived;
 using hostile::wholeDescriptors;
 using qln::test::GuardedBuffer;
@@ -17,14 +18,7 @@ using scsi::ScsiSPCDevice;
 
 namespace {
 
-struct MethodCase {
-    const char* name;
-    std::function<void(ScsiSPCDevice&, Generator&)> call;
-};
-
-std::uint32_t lengthOf(Generator& generator, std::initializer_list<std::uint32_t> lengths) {
-    return *(lengths.begin() + generator.pick(unsigned(lengths.size())));
-}
+typedef hostile::MethodCase<ScsiSPCDevice> MethodCase;
 
 const MethodCase kMethods[] = {
     {"inquiry into the caller's buffer",
@@ -136,13 +130,9 @@ const MethodCase kMethods[] = {
 }  // namespace
 
 TEST(HostileSpc, EveryParserStaysInsideWhatArrived) {
-    for (const MethodCase& method : kMethods) {
-        hostile::forEachAnswer(method.name, [&](scsi::test::ModelRoad& road, Generator& g) {
-            std::unique_ptr<ScsiSPCDevice> device = road.make<ScsiSPCDevice>();
-            method.call(*device, g);
-            // What the device keeps must be readable after any answer.
-            ScsiSPCDevice copy(*device);
-            copy.getLastErrStr();
-        });
-    }
+    hostile::forEachMethod<ScsiSPCDevice>(kMethods, [](ScsiSPCDevice& device) {
+        // What the device keeps must be readable after any answer.
+        ScsiSPCDevice copy(device);
+        copy.getLastErrStr();
+    });
 }

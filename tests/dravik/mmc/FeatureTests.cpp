@@ -78,13 +78,7 @@ protected:
         mmc.reset(new ScsiMMCDevice(*device));
     }
 
-    std::vector<std::wstring> mmcMessages() const {
-        std::vector<std::wstring> texts;
-        for (const qln::test::LogEntry& e : log.entries())
-            if (e.channel == kMmcChannel)
-                texts.push_back(e.text);
-        return texts;
-    }
+    std::vector<std::wstring> mmcMessages() const { return messagesOn(kMmcChannel); }
     int mmcLevel(const std::wstring& prefix) const {
         std::vector<qln::test::LogEntry> found = log.withPrefix(prefix, kMmcChannel);
         return found.empty() ? 0 : found[0].level;
@@ -520,10 +514,7 @@ TEST_F(MmcNameTest, LookupsAndMissMessages) {
             EXPECT_EQ(name, nullptr);
         else
             EXPECT_STREQ(name, c.name);
-        std::vector<qln::test::LogEntry> mine;
-        for (const qln::test::LogEntry& e : log.entries())
-            if (e.channel == kMmcChannel)
-                mine.push_back(e);
+        const std::vector<qln::test::LogEntry> mine = log.withPrefix(L"", kMmcChannel);
         if (c.message == nullptr) {
             EXPECT_TRUE(mine.empty()) << log.dump();
         } else {

@@ -62,18 +62,6 @@ void expectEveryCallFailsWithoutAccessor(const std::vector<Case>& cases, std::si
     }
 }
 
-// The one command the model received is the case's block, direction and
-// data length, sent with `timeout` as the model records it.
-template <class Case>
-void expectSentAsTabled(const ModelScsiDevice& model, const Case& c, std::uint32_t timeout) {
-    ASSERT_EQ(1u, model.commands().size());
-    const ModelCommand& sent = model.lastCommand();
-    EXPECT_EQ(c.cdb, sent.cdb);
-    EXPECT_EQ(c.direction, sent.direction);
-    EXPECT_EQ(c.dataLen, sent.dataLen);
-    EXPECT_EQ(timeout, sent.timeout);
-}
-
 // The caller's buffer of `n` bytes at b, not owned.
 inline qln::Buffer<unsigned char> bufferAt(std::uint8_t* b, std::size_t n) {
     return qln::Buffer<unsigned char>(b, n);

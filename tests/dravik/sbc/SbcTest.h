@@ -44,13 +44,7 @@ protected:
     }
 
     // The device's own log entries, in order.
-    std::vector<qln::test::LogEntry> sbcEntries() const {
-        std::vector<qln::test::LogEntry> found;
-        for (const qln::test::LogEntry& e : log.entries())
-            if (e.channel == kSbcChannel)
-                found.push_back(e);
-        return found;
-    }
+    std::vector<qln::test::LogEntry> sbcEntries() const { return log.withPrefix(L"", kSbcChannel); }
 
     ModelDevicePtr model;
     std::unique_ptr<ModelRoad> road;
