@@ -7,7 +7,6 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -16,12 +15,11 @@
 
 #include <gtest/gtest.h>
 
-#include "ImportPatch.h"
-#include "InstallerHost.h"
+#include "PluginCalls.h"
 
-using kestrine::test::InstallerHost;
+using kestrine::test::ImportPatches;
 using kestrine::test::PluginModule;
-using qln::test::ImportPatch;
+using kestrine::test::callWithPushed;
 
 namespace {
 
@@ -318,9 +316,7 @@ protected:
 
     template <class F>
     F patch(HMODULE module, const char* dll, const char* name, F fake) {
-        patches_.emplace_back(new ImportPatch(module, dll, name, reinterpret_cast<void*>(fake)));
-        EXPECT_TRUE(patches_.back()->applied()) << name;
-        return patches_.back()->originalAs<F>();
+        return patches_.add(module, dll, name, fake);
     }
 
     // Wine empties a deleted system store but keeps its name, so a removal
@@ -382,15 +378,7 @@ protected:
     // One action on `path`: it pops the path, leaves what lay below it and
     // pushes one text, which is returned.
     std::wstring call(const char* name, const std::wstring& path) {
-        InstallerHost host;
-        host.push(L"below");
-        host.push(path);
-        kestrine::test::PluginAction action = plugin_.action(name);
-        EXPECT_NE(action, nullptr) << name << " is not exported";
-        if (action == nullptr)
-            return L"";
-        host.call(action);
-        std::vector<std::wstring> stack = host.texts();
+        std::vector<std::wstring> stack = callWithPushed(plugin_, name, {path});
         EXPECT_EQ(stack.size(), 2u);
         if (stack.size() != 2)
             return L"";
@@ -403,7 +391,7 @@ protected:
     }
 
     PluginModule plugin_;
-    std::vector<std::unique_ptr<ImportPatch>> patches_;
+    ImportPatches patches_;
     std::wstring folder_;
 };
 

@@ -11,13 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "ImportPatch.h"
-#include "InstallerHost.h"
+#include "PluginCalls.h"
 
-using kestrine::test::InstallerHost;
-using kestrine::test::PluginAction;
+using kestrine::test::ImportPatches;
 using kestrine::test::PluginModule;
-using qln::test::ImportPatch;
+using kestrine::test::callWithPushed;
 
 namespace {
 
@@ -31,14 +29,7 @@ std::wstring ownImageName() {
 class CommandLineSearch : public ::testing::Test {
 protected:
     std::vector<std::wstring> search(const std::wstring& text, const std::wstring& name) {
-        PluginAction action = plugin_.action("SearchProcessCommandLines");
-        EXPECT_NE(action, nullptr);
-        InstallerHost host;
-        host.push(L"below");
-        host.push(name);
-        host.push(text);
-        host.call(action);
-        return host.texts();
+        return callWithPushed(plugin_, "SearchProcessCommandLines", {name, text});
     }
     PluginModule plugin_;
 };
@@ -53,13 +44,32 @@ struct ComWorld {
     HRESULT connect = S_OK;
     HRESULT query = S_OK;
     int uninitialized = 0;
-    decltype(&CoInitializeEx) realInitialize = nullptr;
-    decltype(&CoInitializeSecurity) realSecurity = nullptr;
-    decltype(&CoCreateInstance) realCreate = nullptr;
-    decltype(&CoSetProxyBlanket) realBlanket = nullptr;
-    decltype(&CoUninitialize) realUninitialize = nullptr;
 };
 ComWorld g_com;
+
+// The functions the fakes stand in front of.
+struct RealCom {
+    decltype(&CoInitializeEx) initialize = nullptr;
+    decltype(&CoInitializeSecurity) security = nullptr;
+    decltype(&CoCreateInstance) create = nullptr;
+    decltype(&CoSetProxyBlanket) blanket = nullptr;
+    decltype(&CoUninitialize) uninitialize = nullptr;
+};
+RealCom g_real;
+
+// Answers no interface query and counts its references.
+template <class Interface>
+class CountedFake : public Interface {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++references); }
+    ULONG STDMETHODCALLTYPE Release() override { return ULONG(--references); }
+
+    long references = 0;
+};
 
 // One process as the fake query lists it; a text that is null cannot be read.
 struct FakeProcessEntry {
@@ -68,15 +78,9 @@ struct FakeProcessEntry {
 };
 
 // A Win32_Process object whose texts are given; it counts its references.
-class FakeProcess : public IWbemClassObject {
+class FakeProcess : public CountedFake<IWbemClassObject> {
 public:
     explicit FakeProcess(const FakeProcessEntry& entry) : entry_(entry) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++references); }
-    ULONG STDMETHODCALLTYPE Release() override { return ULONG(--references); }
     HRESULT STDMETHODCALLTYPE Get(LPCWSTR name, LONG, VARIANT* value, CIMTYPE*, LONG*) override {
         const wchar_t* text = std::wstring(name) == L"Name" ? entry_.name : entry_.commandLine;
         if (text == nullptr)
@@ -130,21 +134,13 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetMethodOrigin(LPCWSTR, BSTR*) override { return E_NOTIMPL; }
 
-    long references = 0;
-
 private:
     FakeProcessEntry entry_;
 };
 
 // The answer of the fake query: hands out its processes one by one.
-class FakeProcessList : public IEnumWbemClassObject {
+class FakeProcessList : public CountedFake<IEnumWbemClassObject> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++references); }
-    ULONG STDMETHODCALLTYPE Release() override { return ULONG(--references); }
     HRESULT STDMETHODCALLTYPE Next(LONG, ULONG, IWbemClassObject** objects,
                                    ULONG* returned) override {
         if (next_ == processes.size()) {
@@ -177,7 +173,6 @@ public:
     }
 
     std::vector<std::unique_ptr<FakeProcess>> processes;
-    long references = 0;
 
 private:
     std::size_t next_ = 0;
@@ -185,14 +180,8 @@ private:
 FakeProcessList g_processes;
 
 // The connected namespace: only the query is served.
-class FakeServices : public IWbemServices {
+class FakeServices : public CountedFake<IWbemServices> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++references); }
-    ULONG STDMETHODCALLTYPE Release() override { return ULONG(--references); }
     HRESULT STDMETHODCALLTYPE ExecQuery(const BSTR language, const BSTR text, LONG,
                                         IWbemContext*, IEnumWbemClassObject** answer) override;
     HRESULT STDMETHODCALLTYPE OpenNamespace(const BSTR, LONG, IWbemContext*, IWbemServices**,
@@ -282,7 +271,6 @@ public:
         return E_NOTIMPL;
     }
 
-    long references = 0;
     std::wstring query;
 };
 FakeServices g_services;
@@ -300,14 +288,8 @@ HRESULT STDMETHODCALLTYPE FakeServices::ExecQuery(const BSTR language, const BST
 
 // A locator that connects to the fake namespace, or fails to; it counts its
 // references.
-class FakeLocator : public IWbemLocator {
+class FakeLocator : public CountedFake<IWbemLocator> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++references); }
-    ULONG STDMETHODCALLTYPE Release() override { return ULONG(--references); }
     HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR space, const BSTR, const BSTR, const BSTR,
                                             long, const BSTR, IWbemContext*,
                                             IWbemServices** services) override {
@@ -319,7 +301,6 @@ public:
         *services = &g_services;
         return S_OK;
     }
-    long references = 0;
     std::wstring connectedTo;
 };
 FakeLocator g_locator;
@@ -327,7 +308,7 @@ FakeLocator g_locator;
 HRESULT WINAPI fakeInitialize(LPVOID reserved, DWORD model) {
     if (FAILED(g_com.initialize))
         return g_com.initialize;
-    return g_com.realInitialize(reserved, model);
+    return g_real.initialize(reserved, model);
 }
 
 HRESULT WINAPI fakeSecurity(PSECURITY_DESCRIPTOR descriptor, LONG count,
@@ -336,8 +317,8 @@ HRESULT WINAPI fakeSecurity(PSECURITY_DESCRIPTOR descriptor, LONG count,
                             void* reserved3) {
     if (g_com.security != S_OK)
         return g_com.security;
-    return g_com.realSecurity(descriptor, count, services, reserved1, level, impersonation, list,
-                              capabilities, reserved3);
+    return g_real.security(descriptor, count, services, reserved1, level, impersonation, list,
+                           capabilities, reserved3);
 }
 
 HRESULT WINAPI fakeCreate(REFCLSID id, LPUNKNOWN outer, DWORD context, REFIID interfaceId,
@@ -351,7 +332,7 @@ HRESULT WINAPI fakeCreate(REFCLSID id, LPUNKNOWN outer, DWORD context, REFIID in
         *object = static_cast<IWbemLocator*>(&g_locator);
         return S_OK;
     }
-    return g_com.realCreate(id, outer, context, interfaceId, object);
+    return g_real.create(id, outer, context, interfaceId, object);
 }
 
 HRESULT WINAPI fakeBlanket(IUnknown* proxy, DWORD service, DWORD authorization, OLECHAR* principal,
@@ -361,13 +342,13 @@ HRESULT WINAPI fakeBlanket(IUnknown* proxy, DWORD service, DWORD authorization, 
         return g_com.blanket;
     if (proxy == static_cast<IWbemServices*>(&g_services))
         return S_OK;
-    return g_com.realBlanket(proxy, service, authorization, principal, level, impersonation,
-                             identity, capabilities);
+    return g_real.blanket(proxy, service, authorization, principal, level, impersonation,
+                          identity, capabilities);
 }
 
 void WINAPI fakeUninitialize() {
     ++g_com.uninitialized;
-    g_com.realUninitialize();
+    g_real.uninitialize();
 }
 
 class FailingComSteps : public CommandLineSearch {
@@ -377,20 +358,17 @@ protected:
         g_locator.references = 0;
         g_services.references = 0;
         g_processes.fill({});
-        add("CoInitializeEx", &fakeInitialize, g_com.realInitialize);
-        add("CoInitializeSecurity", &fakeSecurity, g_com.realSecurity);
-        add("CoCreateInstance", &fakeCreate, g_com.realCreate);
-        add("CoSetProxyBlanket", &fakeBlanket, g_com.realBlanket);
-        add("CoUninitialize", &fakeUninitialize, g_com.realUninitialize);
+        g_real.initialize = add("CoInitializeEx", &fakeInitialize);
+        g_real.security = add("CoInitializeSecurity", &fakeSecurity);
+        g_real.create = add("CoCreateInstance", &fakeCreate);
+        g_real.blanket = add("CoSetProxyBlanket", &fakeBlanket);
+        g_real.uninitialize = add("CoUninitialize", &fakeUninitialize);
     }
     template <class F>
-    void add(const char* name, F fake, F& real) {
-        patches_.emplace_back(new ImportPatch(plugin_.handle(), "ole32.dll", name,
-                                              reinterpret_cast<void*>(fake)));
-        ASSERT_TRUE(patches_.back()->applied()) << name;
-        real = patches_.back()->originalAs<F>();
+    F add(const char* name, F fake) {
+        return patches_.add(plugin_.handle(), "ole32.dll", name, fake);
     }
-    std::vector<std::unique_ptr<ImportPatch>> patches_;
+    ImportPatches patches_;
 };
 
 }  // namespace
@@ -456,13 +434,7 @@ TEST_F(FailingComSteps, EachStepReportsItsResult) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ComWorld world = c.world;
-        world.realInitialize = g_com.realInitialize;
-        world.realSecurity = g_com.realSecurity;
-        world.realCreate = g_com.realCreate;
-        world.realBlanket = g_com.realBlanket;
-        world.realUninitialize = g_com.realUninitialize;
-        g_com = world;
+        g_com = c.world;
         g_locator.references = 0;
         g_services.references = 0;
         EXPECT_EQ(search(L"", ownImageName()), (std::vector<std::wstring>{c.pushed, L"below"}));

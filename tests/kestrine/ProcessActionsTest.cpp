@@ -5,19 +5,16 @@
 #include <windows.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "ImportPatch.h"
-#include "InstallerHost.h"
+#include "PluginCalls.h"
 
-using kestrine::test::InstallerHost;
-using kestrine::test::PluginAction;
+using kestrine::test::ImportPatches;
 using kestrine::test::PluginModule;
-using qln::test::ImportPatch;
+using kestrine::test::callWithPushed;
 
 namespace {
 
@@ -38,10 +35,15 @@ struct VolumeWorld {
     int closed = 0;
     std::vector<std::wstring> deviceQueries;
     std::wstring imagePath;  // what the one listed process runs
-    decltype(&FindVolumeClose) realFindVolumeClose = nullptr;
-    decltype(&QueryDosDeviceW) realQueryDosDevice = nullptr;
 };
 VolumeWorld g_world;
+
+// The functions the fakes pass other callers' handles and names to.
+struct RealVolumes {
+    decltype(&FindVolumeClose) findVolumeClose = nullptr;
+    decltype(&QueryDosDeviceW) queryDosDevice = nullptr;
+};
+RealVolumes g_real;
 
 bool copyName(LPWSTR buffer, DWORD units) {
     const wchar_t* name = g_world.volumes[g_world.next].name;
@@ -72,7 +74,7 @@ BOOL WINAPI fakeFindNextVolume(HANDLE search, LPWSTR buffer, DWORD units) {
 
 BOOL WINAPI fakeFindVolumeClose(HANDLE search) {
     if (search != kSearch)
-        return g_world.realFindVolumeClose(search);
+        return g_real.findVolumeClose(search);
     ++g_world.closed;
     return TRUE;
 }
@@ -86,12 +88,12 @@ const FakeVolume* volumeNamed(const std::wstring& name) {
 
 DWORD WINAPI fakeQueryDosDevice(LPCWSTR name, LPWSTR buffer, DWORD units) {
     if (name == nullptr)
-        return g_world.realQueryDosDevice(name, buffer, units);
+        return g_real.queryDosDevice(name, buffer, units);
     g_world.deviceQueries.push_back(name);
     // Asked by the bare name: without "\\?\" and the trailing backslash.
     const FakeVolume* volume = volumeNamed(L"\\\\?\\" + std::wstring(name) + L"\\");
     if (volume == nullptr)
-        return g_world.realQueryDosDevice(name, buffer, units);
+        return g_real.queryDosDevice(name, buffer, units);
     if (volume->device == nullptr || wcslen(volume->device) + 2 > units) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;
@@ -150,42 +152,27 @@ class PathActions : public ::testing::Test {
 protected:
     void SetUp() override {
         g_world = VolumeWorld();
-        patches_.emplace_back(new ImportPatch(plugin_.handle(), "kernel32.dll", "FindFirstVolumeW",
-                                              reinterpret_cast<void*>(&fakeFindFirstVolume)));
-        patches_.emplace_back(new ImportPatch(plugin_.handle(), "kernel32.dll", "FindNextVolumeW",
-                                              reinterpret_cast<void*>(&fakeFindNextVolume)));
-        patches_.emplace_back(new ImportPatch(plugin_.handle(), "kernel32.dll", "FindVolumeClose",
-                                              reinterpret_cast<void*>(&fakeFindVolumeClose)));
-        g_world.realFindVolumeClose = patches_.back()->originalAs<decltype(&FindVolumeClose)>();
-        patches_.emplace_back(new ImportPatch(plugin_.handle(), "kernel32.dll", "QueryDosDeviceW",
-                                              reinterpret_cast<void*>(&fakeQueryDosDevice)));
-        g_world.realQueryDosDevice = patches_.back()->originalAs<decltype(&QueryDosDeviceW)>();
-        patches_.emplace_back(new ImportPatch(plugin_.handle(), "kernel32.dll",
-                                              "GetVolumePathNamesForVolumeNameW",
-                                              reinterpret_cast<void*>(&fakeVolumePathNames)));
-        patches_.emplace_back(new ImportPatch(plugin_.handle(), "kernel32.dll", "K32EnumProcesses",
-                                              reinterpret_cast<void*>(&fakeEnumProcesses)));
-        patches_.emplace_back(new ImportPatch(plugin_.handle(), "kernel32.dll",
-                                              "K32GetProcessImageFileNameW",
-                                              reinterpret_cast<void*>(&fakeImageFileName)));
-        for (const auto& patch : patches_)
-            ASSERT_TRUE(patch->applied());
+        add("FindFirstVolumeW", &fakeFindFirstVolume);
+        add("FindNextVolumeW", &fakeFindNextVolume);
+        g_real.findVolumeClose = add("FindVolumeClose", &fakeFindVolumeClose);
+        g_real.queryDosDevice = add("QueryDosDeviceW", &fakeQueryDosDevice);
+        add("GetVolumePathNamesForVolumeNameW", &fakeVolumePathNames);
+        add("K32EnumProcesses", &fakeEnumProcesses);
+        add("K32GetProcessImageFileNameW", &fakeImageFileName);
+    }
+    template <class F>
+    F add(const char* name, F fake) {
+        return patches_.add(plugin_.handle(), "kernel32.dll", name, fake);
     }
 
     // IsProcessRunning of `path`: "true" exactly when the converted path is
     // the image path of the listed process.
     std::vector<std::wstring> isRunning(const std::wstring& path) {
-        PluginAction action = plugin_.action("IsProcessRunning");
-        EXPECT_NE(action, nullptr);
-        InstallerHost host;
-        host.push(L"below");
-        host.push(path);
-        host.call(action);
-        return host.texts();
+        return callWithPushed(plugin_, "IsProcessRunning", {path});
     }
 
     PluginModule plugin_;
-    std::vector<std::unique_ptr<ImportPatch>> patches_;
+    ImportPatches patches_;
 };
 
 struct VolumeCase {
@@ -246,8 +233,6 @@ TEST_F(PathActions, DriveIsTheVolumeMountedAtItsRoot) {
     for (const VolumeCase& c : cases) {
         SCOPED_TRACE(c.what);
         g_world = VolumeWorld();
-        g_world.realFindVolumeClose = patches_[2]->originalAs<decltype(&FindVolumeClose)>();
-        g_world.realQueryDosDevice = patches_[3]->originalAs<decltype(&QueryDosDeviceW)>();
         g_world.volumes = c.volumes;
         g_world.imagePath = c.image;
         EXPECT_EQ(isRunning(c.path), (std::vector<std::wstring>{c.pushed, L"below"}));

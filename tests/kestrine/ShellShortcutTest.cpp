@@ -15,20 +15,17 @@
 
 #include <functional>
 #include <map>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "ImportPatch.h"
-#include "InstallerHost.h"
+#include "PluginCalls.h"
 
-using kestrine::test::InstallerHost;
-using kestrine::test::PluginAction;
+using kestrine::test::ImportPatches;
 using kestrine::test::PluginModule;
-using qln::test::ImportPatch;
+using kestrine::test::callWithPushed;
 
 namespace {
 
@@ -541,10 +538,7 @@ protected:
 
     template <class F>
     void patch(const char* dll, const char* name, F fake, F& real) {
-        patches_.emplace_back(
-            new ImportPatch(plugin_.handle(), dll, name, reinterpret_cast<void*>(fake)));
-        ASSERT_TRUE(patches_.back()->applied()) << name;
-        real = patches_.back()->originalAs<F>();
+        real = patches_.add(plugin_.handle(), dll, name, fake);
     }
 
     // Starts a case from a fresh world with the given changes.
@@ -556,14 +550,7 @@ protected:
 
     std::vector<std::wstring> call(const char* name, const std::vector<std::wstring>& pushed,
                                    int stringSize = 1024) {
-        PluginAction action = plugin_.action(name);
-        EXPECT_NE(action, nullptr) << name;
-        InstallerHost host(stringSize);
-        host.push(L"below");
-        for (const std::wstring& text : pushed)
-            host.push(text);
-        host.call(action);
-        return host.texts();
+        return callWithPushed(plugin_, name, pushed, stringSize);
     }
 
     std::vector<std::wstring> create(const std::wstring& shortcut, const std::wstring& id = kId) {
@@ -578,7 +565,7 @@ protected:
     }
 
     PluginModule plugin_;
-    std::vector<std::unique_ptr<ImportPatch>> patches_;
+    ImportPatches patches_;
     ShortcutFolder folder_;
 };
 

@@ -15,12 +15,10 @@
 
 #include <gtest/gtest.h>
 
-#include "ImportPatch.h"
-#include "InstallerHost.h"
+#include "PluginCalls.h"
 
-using kestrine::test::InstallerHost;
-using kestrine::test::PluginAction;
 using kestrine::test::PluginModule;
+using kestrine::test::callWithPushed;
 using qln::test::ImportPatch;
 
 namespace {
@@ -221,13 +219,7 @@ protected:
     }
 
     std::vector<std::wstring> enable(const std::wstring& word) {
-        PluginAction action = plugin_.action("ToolbarEnabler");
-        EXPECT_NE(action, nullptr);
-        InstallerHost host;
-        host.push(L"below");
-        host.push(word);
-        host.call(action);
-        return host.texts();
+        return callWithPushed(plugin_, "ToolbarEnabler", {word});
     }
 
     PluginModule plugin_;
