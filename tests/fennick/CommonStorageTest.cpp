@@ -1,26 +1,26 @@
 // The storage queries: real on the prefix's C: drive where Wine answers, and
-// against a scripted device (a DeviceIoControl fake that answers only for a
-// handle of its own) for the descriptor, media type and length answers that
+// against a scripted device (opened by a path of the test's own, answered
+// per control code) for the descriptor, media type and length answers that
 // Wine does not give.
 #include <windows.h>
 #include <winioctl.h>
 
 #include <cstddef>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "CommonStorage.h"
-#include "ImportPatch.h"
 #include "LogCapture.h"
+#include "ScriptedStorage.h"
 #include "qln/Format.h"
 #include "qln/System.h"
 
 using libFennick::SharedDescriptorBuffer;
 using libFennick::SharedDeviceHandle;
+using namespace fennick_test;
 
 namespace {
 
@@ -87,99 +87,33 @@ TEST(CommonStorageDrive, AnEmptyHandleFailsEveryQuery) {
 // ---------------------------------------------------------------------------
 // A scripted device.
 
-struct Answer {
-    bool succeeds;
-    DWORD error;                       // set when the request fails
-    std::vector<unsigned char> bytes;  // copied up to the output length
-};
-
-struct Call {
-    DWORD code;
-    std::vector<unsigned char> input;
-    DWORD outputSize;
-};
-
-HANDLE s_fakeHandle = nullptr;
-std::map<DWORD, Answer> s_answers;
-std::vector<Call> s_calls;
-BOOL(WINAPI* s_realIoControl)(HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
-
-BOOL WINAPI fakeIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputSize, LPVOID output,
-                          DWORD outputSize, LPDWORD returned, LPOVERLAPPED overlapped) {
-    if (device != s_fakeHandle || s_fakeHandle == nullptr)
-        return s_realIoControl(device, code, input, inputSize, output, outputSize, returned,
-                               overlapped);
-    Call call;
-    call.code = code;
-    const unsigned char* in = static_cast<const unsigned char*>(input);
-    if (in != nullptr)
-        call.input.assign(in, in + inputSize);
-    call.outputSize = outputSize;
-    s_calls.push_back(call);
-
-    std::map<DWORD, Answer>::const_iterator answer = s_answers.find(code);
-    if (answer == s_answers.end() || !answer->second.succeeds) {
-        SetLastError(answer == s_answers.end() ? ERROR_INVALID_FUNCTION : answer->second.error);
-        return FALSE;
-    }
-    const std::vector<unsigned char>& bytes = answer->second.bytes;
-    const DWORD count = bytes.size() < outputSize ? static_cast<DWORD>(bytes.size()) : outputSize;
-    if (count > 0)
-        std::memcpy(output, bytes.data(), count);
-    if (returned != nullptr)
-        *returned = count;
-    return TRUE;
-}
-
-template <class Record>
-std::vector<unsigned char> bytesOf(const Record& record) {
-    const unsigned char* raw = reinterpret_cast<const unsigned char*>(&record);
-    return std::vector<unsigned char>(raw, raw + sizeof(record));
-}
-
-DISK_GEOMETRY geometryOf(LONGLONG cylinders, DWORD tracks, DWORD sectors, DWORD bytes,
-                         MEDIA_TYPE media = FixedMedia) {
-    DISK_GEOMETRY geometry;
-    std::memset(&geometry, 0, sizeof(geometry));
-    geometry.Cylinders.QuadPart = cylinders;
-    geometry.MediaType = media;
-    geometry.TracksPerCylinder = tracks;
-    geometry.SectorsPerTrack = sectors;
-    geometry.BytesPerSector = bytes;
-    return geometry;
-}
+const wchar_t* const kScriptedPath = L"\\\\?\\STORAGE#CommonStorageScripted";
 
 class CommonStorageFake : public ::testing::Test {
 protected:
-    CommonStorageFake()
-        : patch(GetModuleHandleW(nullptr), "kernel32.dll", "DeviceIoControl",
-                reinterpret_cast<void*>(&fakeIoControl)),
-          device(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    CommonStorageFake() : script(devices.add(kScriptedPath)) {}
 
     void SetUp() override {
-        ASSERT_TRUE(patch.applied());
+        ASSERT_TRUE(devices.applied());
+        device = openDrive(kScriptedPath);
         ASSERT_TRUE(device.isValid());
-        s_realIoControl = patch.originalAs<decltype(s_realIoControl)>();
-        s_fakeHandle = static_cast<HANDLE>(device.get());
-        s_answers.clear();
-        s_calls.clear();
+        devices.clearCalls();
     }
-    void TearDown() override { s_fakeHandle = nullptr; }
 
-    void answer(DWORD code, const std::vector<unsigned char>& bytes) {
-        s_answers[code] = Answer{true, 0, bytes};
-    }
-    void refuse(DWORD code, DWORD error) { s_answers[code] = Answer{false, error, {}}; }
+    void answer(DWORD code, const std::vector<unsigned char>& bytes) { script.answer(code, bytes); }
+    void refuse(DWORD code, DWORD error) { script.refuse(code, error); }
     void answerMediaType(MEDIA_TYPE media) {
         answer(IOCTL_DISK_GET_MEDIA_TYPES, bytesOf(geometryOf(80, 2, 18, 512, media)));
     }
+    const std::vector<IoCall>& calls() const { return devices.calls(); }
 
     std::vector<qln::test::LogEntry> messages(const wchar_t* prefix) const {
         return log.withPrefix(prefix, kChannel);
     }
 
     qln::test::LogCapture log;
-    qln::test::ImportPatch patch;
+    ScriptedDevices devices;
+    ScriptedDevice& script;
     SharedDeviceHandle device;
 };
 
@@ -198,9 +132,9 @@ TEST_F(CommonStorageFake, OnlyTheClassicFloppyFormatsCountAsFloppyMedia) {
         answerMediaType(c.media);
         EXPECT_EQ(c.floppy, libFennick::isFloppyMedia(device)) << "media type " << c.media;
     }
-    ASSERT_FALSE(s_calls.empty());
-    EXPECT_EQ(480u, s_calls.back().outputSize);
-    EXPECT_TRUE(s_calls.back().input.empty());
+    ASSERT_FALSE(calls().empty());
+    EXPECT_EQ(480u, calls().back().outputSize);
+    EXPECT_TRUE(calls().back().input.empty());
 }
 
 TEST_F(CommonStorageFake, MediaTypesThatAreRefusedOrEmptyAreNoFloppy) {
@@ -221,7 +155,7 @@ TEST_F(CommonStorageFake, TheDeviceNumberIsTheDevicesRecord) {
     EXPECT_EQ(static_cast<DWORD>(FILE_DEVICE_CD_ROM), number.DeviceType);
     EXPECT_EQ(3u, number.DeviceNumber);
     EXPECT_EQ(2u, number.PartitionNumber);
-    EXPECT_EQ(12u, s_calls.at(0).outputSize);
+    EXPECT_EQ(12u, calls().at(0).outputSize);
     EXPECT_TRUE(log.entries().empty()) << log.dump();
 }
 
@@ -324,10 +258,10 @@ TEST_F(CommonStorageFake, TheWholeDescriptorIsReadIntoABufferOfItsSize) {
 
     // The probe into the fixed part, then the full read; both ask the
     // standard query of the device property.
-    ASSERT_EQ(2u, s_calls.size());
-    EXPECT_EQ(40u, s_calls[0].outputSize);
-    EXPECT_EQ(90u, s_calls[1].outputSize);
-    for (const Call& call : s_calls) {
+    ASSERT_EQ(2u, calls().size());
+    EXPECT_EQ(40u, calls()[0].outputSize);
+    EXPECT_EQ(90u, calls()[1].outputSize);
+    for (const IoCall& call : calls()) {
         EXPECT_EQ(static_cast<DWORD>(IOCTL_STORAGE_QUERY_PROPERTY), call.code);
         EXPECT_EQ(std::vector<unsigned char>(12, 0), call.input);
     }
@@ -365,7 +299,7 @@ TEST_F(CommonStorageFake, ASizeBelowTheFixedPartIsRefusedAndTheHolderKeepsItsBuf
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         answer(IOCTL_STORAGE_QUERY_PROPERTY, c.probe);
-        s_calls.clear();
+        devices.clearCalls();
         qln::Buffer<unsigned char>* previous = new qln::Buffer<unsigned char>(7);
         SharedDescriptorBuffer holder(previous);
         SharedDescriptorBuffer other(holder);
@@ -373,7 +307,7 @@ TEST_F(CommonStorageFake, ASizeBelowTheFixedPartIsRefusedAndTheHolderKeepsItsBuf
         EXPECT_EQ(previous, holder.get());
         EXPECT_EQ(2, holder.useCount());
         EXPECT_EQ(7u, holder.get()->getLength());
-        EXPECT_EQ(1u, s_calls.size());
+        EXPECT_EQ(1u, calls().size());
     }
     refuse(IOCTL_STORAGE_QUERY_PROPERTY, ERROR_INVALID_FUNCTION);
     SharedDescriptorBuffer holder(new qln::Buffer<unsigned char>(3));
@@ -395,21 +329,30 @@ TEST_F(CommonStorageFake, ANewDescriptorLeavesThePreviousBufferToItsOtherHolders
     EXPECT_EQ(1, other.useCount());
 }
 
-// Probes that answer a size, then fail the full read.
+typedef BOOL(WINAPI* IoControlFn)(HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD,
+                                  LPOVERLAPPED);
+IoControlFn s_scriptedIoControl = nullptr;
+HANDLE s_probedDevice = nullptr;
+
+// The scripted device sees every request; its probe answers a size, then the
+// full read fails.
 BOOL WINAPI probeThenFail(HANDLE device, DWORD code, LPVOID input, DWORD inputSize, LPVOID output,
                           DWORD outputSize, LPDWORD returned, LPOVERLAPPED overlapped) {
-    if (device == s_fakeHandle && code == IOCTL_STORAGE_QUERY_PROPERTY && outputSize != 40) {
-        s_calls.push_back(Call{code, {}, outputSize});
+    const BOOL answered =
+        s_scriptedIoControl(device, code, input, inputSize, output, outputSize, returned, overlapped);
+    if (device == s_probedDevice && code == IOCTL_STORAGE_QUERY_PROPERTY && outputSize != 40) {
         SetLastError(ERROR_GEN_FAILURE);
         return FALSE;
     }
-    return fakeIoControl(device, code, input, inputSize, output, outputSize, returned, overlapped);
+    return answered;
 }
 
 TEST_F(CommonStorageFake, AFailedFullReadEmptiesTheHolderWithAMessage) {
     qln::test::ImportPatch failing(GetModuleHandleW(nullptr), "kernel32.dll", "DeviceIoControl",
                                    reinterpret_cast<void*>(&probeThenFail));
     ASSERT_TRUE(failing.applied());
+    s_scriptedIoControl = failing.originalAs<IoControlFn>();
+    s_probedDevice = static_cast<HANDLE>(device.get());
     answer(IOCTL_STORAGE_QUERY_PROPERTY, descriptorBytes(40, 72, 0, 0, 0, 0));
     SharedDescriptorBuffer holder(new qln::Buffer<unsigned char>(5));
     SharedDescriptorBuffer other(holder);
@@ -417,8 +360,8 @@ TEST_F(CommonStorageFake, AFailedFullReadEmptiesTheHolderWithAMessage) {
     EXPECT_FALSE(holder.isValid());
     EXPECT_EQ(0, holder.useCount());
     EXPECT_EQ(1, other.useCount());
-    ASSERT_EQ(2u, s_calls.size());
-    EXPECT_EQ(72u, s_calls[1].outputSize);
+    ASSERT_EQ(2u, calls().size());
+    EXPECT_EQ(72u, calls()[1].outputSize);
 
     const std::vector<qln::test::LogEntry> found = messages(L"114 ");
     ASSERT_EQ(1u, found.size()) << log.dump();
@@ -495,7 +438,7 @@ TEST_F(CommonStorageFake, TheGeometryIsZeroedAndFilledByTheDevice) {
     ASSERT_TRUE(libFennick::getDriveGeometry(device, geometry));
     EXPECT_EQ(1000, geometry.Cylinders.QuadPart);
     EXPECT_EQ(255u, geometry.TracksPerCylinder);
-    EXPECT_EQ(24u, s_calls.back().outputSize);
+    EXPECT_EQ(24u, calls().back().outputSize);
 
     refuse(IOCTL_DISK_GET_DRIVE_GEOMETRY, ERROR_NOT_READY);
     EXPECT_FALSE(libFennick::getDriveGeometry(device, geometry));
@@ -507,8 +450,8 @@ TEST_F(CommonStorageFake, TheLengthRequestAnswersFirst) {
     answer(IOCTL_DISK_GET_LENGTH_INFO, bytesOf(length));
     answer(IOCTL_DISK_GET_DRIVE_GEOMETRY, bytesOf(geometryOf(1000, 255, 63, 512)));
     EXPECT_EQ(0x123456789AULL, libFennick::getDiskLength(device));
-    ASSERT_EQ(1u, s_calls.size());
-    EXPECT_EQ(8u, s_calls[0].outputSize);
+    ASSERT_EQ(1u, calls().size());
+    EXPECT_EQ(8u, calls()[0].outputSize);
 }
 
 TEST_F(CommonStorageFake, WithoutTheLengthRequestTheLengthIsTheGeometrysProduct) {

@@ -60,32 +60,6 @@ int driveIndexOf(const std::wstring& mountPoint) {
     return (letter >= L'A' && letter <= L'Z') ? letter - L'A' : -1;
 }
 
-// One import of the test program to replace, and where its original goes.
-struct Import {
-    const char* name;
-    void* fake;
-    void** original;
-};
-typedef std::vector<std::unique_ptr<qln::test::ImportPatch>> Patches;
-
-template <std::size_t N>
-void patchKernelImports(Patches& patches, const Import (&imports)[N]) {
-    HMODULE program = GetModuleHandleW(nullptr);
-    for (const Import& import : imports) {
-        patches.emplace_back(
-            new qln::test::ImportPatch(program, "kernel32.dll", import.name, import.fake));
-        *import.original = patches.back()->original();
-    }
-}
-
-bool allApplied(const Patches& patches) {
-    for (const auto& patch : patches) {
-        if (!patch->applied())
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -115,7 +89,12 @@ struct ScriptedDevicesAccess {
         if (open == s_devices->handles_.end())
             return s_ioControl(handle, code, input, inputSize, output, outputSize, returned,
                                overlapped);
-        s_devices->calls_.push_back(IoCall{open->second, code, outputSize});
+        const unsigned char* in = static_cast<const unsigned char*>(input);
+        s_devices->calls_.push_back(IoCall{
+            open->second, code,
+            in != nullptr ? std::vector<unsigned char>(in, in + inputSize)
+                          : std::vector<unsigned char>(),
+            outputSize});
         const ScriptedDevice& device = s_devices->devices_[open->second];
         auto answer = device.answers.find(code);
         if (answer == device.answers.end() || !answer->second.succeeds) {
@@ -141,7 +120,7 @@ struct ScriptedDevicesAccess {
 
 ScriptedDevices::ScriptedDevices() {
     s_devices = this;
-    const Import imports[] = {
+    const qln::test::ImportFake imports[] = {
         {"CreateFileW", reinterpret_cast<void*>(&ScriptedDevicesAccess::createFile),
          reinterpret_cast<void**>(&s_createFile)},
         {"DeviceIoControl", reinterpret_cast<void*>(&ScriptedDevicesAccess::ioControl),
@@ -149,7 +128,7 @@ ScriptedDevices::ScriptedDevices() {
         {"CloseHandle", reinterpret_cast<void*>(&ScriptedDevicesAccess::close),
          reinterpret_cast<void**>(&s_close)},
     };
-    patchKernelImports(patches_, imports);
+    qln::test::patchImports(patches_, GetModuleHandleW(nullptr), "kernel32.dll", imports);
 }
 
 ScriptedDevices::~ScriptedDevices() {
@@ -158,7 +137,7 @@ ScriptedDevices::~ScriptedDevices() {
 }
 
 bool ScriptedDevices::applied() const {
-    return allApplied(patches_);
+    return qln::test::allApplied(patches_);
 }
 
 ScriptedDevice& ScriptedDevices::add(const std::wstring& path) {
@@ -238,12 +217,7 @@ struct ScriptedVolumesAccess {
         if (volume == nullptr)
             return s_pathNames(name, buffer, units, returned);
         s_volumes->pathNameCalls_.push_back(units);
-        std::vector<wchar_t> list;
-        for (const std::wstring& point : volume->mountPoints) {
-            list.insert(list.end(), point.begin(), point.end());
-            list.push_back(0);
-        }
-        list.push_back(0);
+        const std::vector<wchar_t> list = qln::test::multiString(volume->mountPoints);
         const DWORD needed = static_cast<DWORD>(list.size());
         DWORD refusal = 0;
         if (!volume->pathNameRefusals.empty()) {
@@ -279,7 +253,7 @@ struct ScriptedVolumesAccess {
 
 ScriptedVolumes::ScriptedVolumes(bool replaceMachine) : replaceMachine_(replaceMachine) {
     s_volumes = this;
-    const Import imports[] = {
+    const qln::test::ImportFake imports[] = {
         {"GetLogicalDrives", reinterpret_cast<void*>(&ScriptedVolumesAccess::logicalDrives),
          reinterpret_cast<void**>(&s_logicalDrives)},
         {"GetVolumeNameForVolumeMountPointW",
@@ -295,7 +269,7 @@ ScriptedVolumes::ScriptedVolumes(bool replaceMachine) : replaceMachine_(replaceM
          reinterpret_cast<void*>(&ScriptedVolumesAccess::pathNames),
          reinterpret_cast<void**>(&s_pathNames)},
     };
-    patchKernelImports(patches_, imports);
+    qln::test::patchImports(patches_, GetModuleHandleW(nullptr), "kernel32.dll", imports);
     HMODULE program = GetModuleHandleW(nullptr);
     driveTypePatch_.reset(new qln::test::ImportPatch(
         program, "kernel32.dll", "GetDriveTypeW",
@@ -315,7 +289,7 @@ ScriptedVolumes::~ScriptedVolumes() {
 }
 
 bool ScriptedVolumes::applied() const {
-    return allApplied(patches_);
+    return qln::test::allApplied(patches_);
 }
 
 ScriptedVolume& ScriptedVolumes::add(const std::wstring& name,

@@ -1,5 +1,5 @@
-// Scripted storage for the volume and drive tests, through import-table fakes
-// of the test program:
+// Scripted storage for the storage-query, volume and drive tests, through
+// import-table fakes of the test program:
 // - ScriptedDevices: devices opened by a path of the test's own, each with its
 //   answers per control code;
 // - ScriptedVolumes: volumes added to the machine's volume search (or put in
@@ -16,7 +16,7 @@
 #include <windows.h>
 #include <winioctl.h>
 
-#include "ImportPatch.h"
+#include "ImportFakes.h"
 
 namespace fennick_test {
 
@@ -30,6 +30,7 @@ struct IoAnswer {
 struct IoCall {
     std::wstring path;  // of the device the handle was opened for
     DWORD code;
+    std::vector<unsigned char> input;
     DWORD outputSize;
 };
 
@@ -54,6 +55,17 @@ template <class Record>
 std::vector<unsigned char> bytesOf(const Record& record) {
     const unsigned char* raw = reinterpret_cast<const unsigned char*>(&record);
     return std::vector<unsigned char>(raw, raw + sizeof(record));
+}
+
+inline DISK_GEOMETRY geometryOf(LONGLONG cylinders, DWORD tracks, DWORD sectors, DWORD bytes,
+                                MEDIA_TYPE media = FixedMedia) {
+    DISK_GEOMETRY geometry = {};
+    geometry.Cylinders.QuadPart = cylinders;
+    geometry.MediaType = media;
+    geometry.TracksPerCylinder = tracks;
+    geometry.SectorsPerTrack = sectors;
+    geometry.BytesPerSector = bytes;
+    return geometry;
 }
 
 class ScriptedDevices {
@@ -83,7 +95,7 @@ private:
     std::map<HANDLE, std::wstring> handles_;
     std::vector<OpenCall> opens_;
     std::vector<IoCall> calls_;
-    std::vector<std::unique_ptr<qln::test::ImportPatch>> patches_;
+    qln::test::ImportPatches patches_;
 };
 
 struct ScriptedVolume {
@@ -145,7 +157,7 @@ private:
     std::vector<int> netDriveCalls_;
     unsigned searches_ = 0;
     std::map<HANDLE, std::vector<std::wstring>> searchesOpen_;
-    std::vector<std::unique_ptr<qln::test::ImportPatch>> patches_;
+    qln::test::ImportPatches patches_;
     std::unique_ptr<qln::test::ImportPatch> driveTypePatch_;
 };
 

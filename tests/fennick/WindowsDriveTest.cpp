@@ -57,15 +57,8 @@ std::vector<unsigned char> numberOf(DWORD type, DWORD number, DWORD partition = 
     return bytesOf(record);
 }
 
-std::vector<unsigned char> geometryOf(MEDIA_TYPE media, DWORD bytesPerSector) {
-    DISK_GEOMETRY geometry;
-    std::memset(&geometry, 0, sizeof(geometry));
-    geometry.Cylinders.QuadPart = 1000;
-    geometry.MediaType = media;
-    geometry.TracksPerCylinder = 255;
-    geometry.SectorsPerTrack = 63;
-    geometry.BytesPerSector = bytesPerSector;
-    return bytesOf(geometry);
+std::vector<unsigned char> geometryBytes(MEDIA_TYPE media, DWORD bytesPerSector) {
+    return bytesOf(geometryOf(1000, 255, 63, bytesPerSector, media));
 }
 
 std::wstring volumeNameOf(wchar_t letter) {
@@ -201,9 +194,9 @@ TEST_F(WindowsDriveTest, WithoutDescriptorTheMediaKindComesFromFloppyMediaOrGeom
         ScriptedDevice& script = usbDiskScript();
         script.answers.clear();
         if (c.floppyMedia)
-            script.answer(IOCTL_DISK_GET_MEDIA_TYPES, geometryOf(F3_1Pt44_512, 512));
+            script.answer(IOCTL_DISK_GET_MEDIA_TYPES, geometryBytes(F3_1Pt44_512, 512));
         if (c.geometry)
-            script.answer(IOCTL_DISK_GET_DRIVE_GEOMETRY, geometryOf(c.media, 2048));
+            script.answer(IOCTL_DISK_GET_DRIVE_GEOMETRY, geometryBytes(c.media, 2048));
         const WindowsDrive drive(usbDisk());
         EXPECT_EQ(c.kind, drive.getMediaKind());
         EXPECT_TRUE(drive.getVendor().isEmpty());
@@ -236,7 +229,7 @@ TEST_F(WindowsDriveTest, SizesAreAskedUntilTheDriveAnswersThenKept) {
     EXPECT_EQ(1000000000u, drive.getTotalCapacity());
     EXPECT_EQ(0u, drive.getSectorCount());
 
-    script.answer(IOCTL_DISK_GET_DRIVE_GEOMETRY, geometryOf(FixedMedia, 512));
+    script.answer(IOCTL_DISK_GET_DRIVE_GEOMETRY, geometryBytes(FixedMedia, 512));
     EXPECT_EQ(1953125u, drive.getSectorCount());
     devices.clearCalls();
     EXPECT_EQ(512u, drive.getSectorSize());

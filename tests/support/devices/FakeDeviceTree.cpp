@@ -28,17 +28,6 @@ ListSizeFn s_listSize = nullptr;
 ListFn s_list = nullptr;
 PropertyFn s_property = nullptr;
 
-// The relation list as a NUL-separated list with a final NUL.
-std::vector<wchar_t> multiString(const std::vector<std::wstring>& ids) {
-    std::vector<wchar_t> list;
-    for (const std::wstring& id : ids) {
-        list.insert(list.end(), id.begin(), id.end());
-        list.push_back(0);
-    }
-    list.push_back(0);
-    return list;
-}
-
 const std::vector<std::wstring>* relationsOf(const FakeNode& node, ULONG flags) {
     auto it = node.relations.find(flags);
     return it == node.relations.end() ? nullptr : &it->second;
@@ -179,12 +168,7 @@ void FakeNode::setRaw(DWORD property, DWORD type, const std::vector<BYTE>& data)
 
 FakeDeviceTree::FakeDeviceTree(HMODULE module) {
     s_tree = this;
-    struct Import {
-        const char* name;
-        void* fake;
-        void** original;
-    };
-    const Import imports[] = {
+    const ImportFake imports[] = {
         {"CM_Locate_DevNodeW", reinterpret_cast<void*>(&FakeDeviceTreeAccess::locate),
          reinterpret_cast<void**>(&s_locate)},
         {"CM_Get_Parent", reinterpret_cast<void*>(&FakeDeviceTreeAccess::parent),
@@ -200,10 +184,7 @@ FakeDeviceTree::FakeDeviceTree(HMODULE module) {
         {"SetupDiGetDeviceRegistryPropertyW", reinterpret_cast<void*>(&FakeDeviceTreeAccess::property),
          reinterpret_cast<void**>(&s_property)},
     };
-    for (const Import& import : imports) {
-        patches_.emplace_back(new ImportPatch(module, "setupapi.dll", import.name, import.fake));
-        *import.original = patches_.back()->original();
-    }
+    patchImports(patches_, module, "setupapi.dll", imports);
 }
 
 FakeDeviceTree::~FakeDeviceTree() {
@@ -212,11 +193,7 @@ FakeDeviceTree::~FakeDeviceTree() {
 }
 
 bool FakeDeviceTree::applied() const {
-    for (const std::unique_ptr<ImportPatch>& patch : patches_) {
-        if (!patch->applied())
-            return false;
-    }
-    return true;
+    return allApplied(patches_);
 }
 
 FakeNode& FakeDeviceTree::addNode(const std::wstring& instanceId) {

@@ -16,7 +16,7 @@
 #include <windows.h>
 #include <cfgmgr32.h>
 
-#include "ImportPatch.h"
+#include "ImportFakes.h"
 
 namespace qln {
 namespace test {
@@ -102,7 +102,7 @@ private:
 
     std::vector<std::unique_ptr<FakeNode>> nodes_;
     FakeCallLog calls_;
-    std::vector<std::unique_ptr<ImportPatch>> patches_;
+    ImportPatches patches_;
 };
 
 }  // namespace test
