@@ -1,8 +1,16 @@
 # Test programs run under Wine with a prefix inside the build tree. The CTest
 # fixture "wine" creates the prefix once and keeps one wine server for the
 # run; the cleanup test stops it.
+#
+# Every program starts under the 64-bit loader, which hands a 32-bit program
+# to the 32-bit one itself. So 64-bit programs run where the machine cannot
+# execute the (i386) 32-bit loader at all; cmake/i386-exec.sh tells whether it
+# can, and installs an emulator where it cannot.
 
-find_program(QLN_WINE wine REQUIRED)
+find_program(QLN_WINE_LOADER wine64 PATHS /usr/lib/wine /usr/lib64/wine NO_DEFAULT_PATH)
+if(NOT QLN_WINE_LOADER)
+  find_program(QLN_WINE_LOADER wine64 REQUIRED)
+endif()
 find_program(QLN_WINESERVER wineserver REQUIRED)
 set(QLN_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 
@@ -13,10 +21,11 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 
 function(qln_wine_fixture)
   add_test(NAME wine_prefix_start
-           COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/wine-setup.sh start ${QLN_WINEPREFIX})
+           COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/wine-setup.sh start ${CMAKE_BINARY_DIR}
+                   ${QLN_WIDTH})
   set_tests_properties(wine_prefix_start PROPERTIES FIXTURES_SETUP wine)
   add_test(NAME wine_server_stop
-           COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/wine-setup.sh stop ${QLN_WINEPREFIX})
+           COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/wine-setup.sh stop ${CMAKE_BINARY_DIR})
   set_tests_properties(wine_server_stop PROPERTIES FIXTURES_CLEANUP wine)
 endfunction()
 

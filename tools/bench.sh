@@ -21,7 +21,7 @@ for preset in win64 win32; do
   build=build/$preset
   programs=(dravik_bench)
   [ "$preset" = win32 ] && programs+=(kestrine_bench)
-  sh cmake/wine-setup.sh start "$PWD/$build/wineprefix"
+  sh cmake/wine-setup.sh start "$PWD/$build" "${preset#win}"
   for program in "${programs[@]}"; do
     exe=$build/bin/$program.exe
     if [ ! -f "$exe" ]; then
@@ -34,7 +34,7 @@ for preset in win64 win32; do
       exit 1
     fi
   done
-  sh cmake/wine-setup.sh stop "$PWD/$build/wineprefix"
+  sh cmake/wine-setup.sh stop "$PWD/$build"
 done
 
 awk -F '\t' '
