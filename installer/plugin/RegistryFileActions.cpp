@@ -108,10 +108,11 @@ const wchar_t* replaceFirstMatch(HANDLE file, const qln::Regex& regex,
         return L"Could not reset file pointer";
     qln::CString bytes = edited.getLowerByteString();
     DWORD written = 0;
+    // A shorter text leaves the old one's tail behind it until the file is
+    // cut: without the cut the rewrite has failed.
     if (!WriteFile(file, bytes.c_str(), edited.size(), &written, nullptr) ||
-        written != edited.size())
+        written != edited.size() || !SetEndOfFile(file))
         return L"Could not overwrite file";
-    SetEndOfFile(file);
     return L"Success";
 }
 

@@ -173,7 +173,7 @@ TEST_F(RegistryActions, FindFilesDropsEachPairThatHoldsTheText) {
 TEST_F(RegistryActions, FindFilesWorksInTheMachineHive) {
     writeRaw(HKEY_LOCAL_MACHINE, L"Pending", REG_MULTI_SZ, multiString({L"a", L"b", L"c", L"d"}));
     EXPECT_EQ(callAction(findFiles, {L"b", L"Pending", kHklmPath}), L"Success");
-    EXPECT_EQ(stored(HKEY_LOCAL_MACHINE, L"Pending"), multiString({L"a", L"d"}));
+    EXPECT_EQ(stored(HKEY_LOCAL_MACHINE, L"Pending"), multiString({L"c", L"d"}));
 }
 
 TEST_F(RegistryActions, FindFilesLeavesAMissingOrOtherValueAlone) {
@@ -409,6 +409,50 @@ TEST_F(FileAction, MatchesALongFileWithoutExhaustingTheStack) {
     write(text + "\r\n");
     EXPECT_EQ(run(L"(a|b)*b", L"X"), L"Success");
     EXPECT_EQ(read(), "X\r\n");
+}
+
+// The cut at the end of a shorter text fails for the test's file alone (the
+// file is told by its identity, whatever handle the action holds).
+struct FailingCut {
+    BY_HANDLE_FILE_INFORMATION target = {};
+    int refused = 0;
+    decltype(&SetEndOfFile) real = nullptr;
+};
+FailingCut g_cut;
+
+bool sameFile(HANDLE file, const BY_HANDLE_FILE_INFORMATION& target) {
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileInformationByHandle(file, &info) &&
+           info.dwVolumeSerialNumber == target.dwVolumeSerialNumber &&
+           info.nFileIndexHigh == target.nFileIndexHigh &&
+           info.nFileIndexLow == target.nFileIndexLow;
+}
+
+BOOL WINAPI fakeSetEndOfFile(HANDLE file) {
+    if (!sameFile(file, g_cut.target))
+        return g_cut.real(file);
+    ++g_cut.refused;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+// Without the cut the old text's tail would stay behind the new text: the
+// write as a whole has failed.
+TEST_F(FileAction, AFailedCutIsAFailedOverwrite) {
+    write("aaaaXXXXXXXXbbbb");
+    g_cut = FailingCut();
+    HANDLE probe = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(probe, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(GetFileInformationByHandle(probe, &g_cut.target));
+    CloseHandle(probe);
+    ImportPatch patch(plugin.handle(), "kernel32.dll", "SetEndOfFile",
+                      reinterpret_cast<void*>(&fakeSetEndOfFile));
+    ASSERT_TRUE(patch.applied());
+    g_cut.real = patch.originalAs<decltype(&SetEndOfFile)>();
+    EXPECT_EQ(run(L"X+", L"-"), L"Could not overwrite file");
+    EXPECT_EQ(g_cut.refused, 1);
 }
 
 // A search the regex layer gives up on finds nothing; the file stays.
