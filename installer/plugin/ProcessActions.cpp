@@ -6,6 +6,7 @@
 #include <objbase.h>
 #include <wbemidl.h>
 
+#include <cstddef>
 #include <cwchar>
 #include <new>
 #include <vector>
@@ -19,10 +20,37 @@ using namespace kestrine;
 namespace {
 
 const DWORD kProcessIdCount = 1024;
+// The id list grows by doubling up to this many ids (4 MiB), far beyond any
+// machine's process count; a listing that still fills it is not trusted.
+const std::size_t kMaxProcessIdCount = std::size_t(1) << 20;
 const DWORD kImageNameUnits = 2048;
 const int kScanPasses = 100;
 const DWORD kSettleMilliseconds = 50;
 const DWORD kVolumeUnits = 1024;
+
+// Lists the running processes into `ids`, growing it while a listing fills
+// it: a full list may have been cut short. Gives the number of ids listed,
+// or false when the listing fails, still fills the largest list or needs
+// more memory than there is.
+bool listProcesses(std::vector<DWORD>& ids, DWORD& count) {
+    for (;;) {
+        const DWORD room = DWORD(ids.size() * sizeof(DWORD));
+        DWORD bytes = 0;
+        if (!K32EnumProcesses(ids.data(), room, &bytes))
+            return false;
+        if (bytes < room) {
+            count = bytes / sizeof(DWORD);
+            return true;
+        }
+        if (ids.size() >= kMaxProcessIdCount)
+            return false;
+        try {
+            ids.assign(ids.size() * 2, 0);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+}
 
 }  // namespace
 
@@ -120,11 +148,10 @@ bool scanProcesses(qln::String devicePath, bool terminate, bool checkOnly) {
     for (int pass = 0; pass < kScanPasses; ++pass) {
         if (pass > 0 && !found)
             break;
-        DWORD bytes = 0;
-        if (!K32EnumProcesses(ids.data(), DWORD(ids.size() * sizeof(DWORD)), &bytes))
+        DWORD count = 0;
+        if (!listProcesses(ids, count))
             continue;
         found = false;
-        DWORD count = bytes / sizeof(DWORD);
         for (DWORD i = 0; i < count; ++i) {
             HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[i]);
             if (process == nullptr)

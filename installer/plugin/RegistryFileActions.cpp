@@ -42,22 +42,25 @@ private:
     HANDLE file_;
 };
 
-// The entries without each one that holds `search`, which takes the entry
-// after it along (a pending rename is a source entry and its destination).
+// The entries without each pair (a pending rename's source and destination)
+// that holds `search` in either entry. A last entry without a partner is
+// tested, and dropped, alone.
 qln::Array<qln::String> dropMatchingPairs(const qln::Array<qln::String>& entries,
                                           const qln::String& search) {
     qln::Array<qln::String> kept;
     // An empty text is found in every entry and would empty the whole list.
     if (search.isEmpty())
         return entries;
-    qln::Uint32 i = 0;
-    while (i < entries.size()) {
-        if (entries[i].find(search, 0) == qln::String::NOT_FOUND) {
-            kept.append(entries[i]);
-            i += 1;
-        } else {
-            i += 2;
-        }
+    const qln::Uint32 count = entries.size();
+    for (qln::Uint32 i = 0; i < count; i += 2) {
+        const qln::Uint32 end = i + 1 < count ? i + 2 : count;
+        bool holds = false;
+        for (qln::Uint32 j = i; j < end; ++j)
+            holds = holds || entries[j].find(search, 0) != qln::String::NOT_FOUND;
+        if (holds)
+            continue;
+        for (qln::Uint32 j = i; j < end; ++j)
+            kept.append(entries[j]);
     }
     return kept;
 }
@@ -105,10 +108,11 @@ const wchar_t* replaceFirstMatch(HANDLE file, const qln::Regex& regex,
         return L"Could not reset file pointer";
     qln::CString bytes = edited.getLowerByteString();
     DWORD written = 0;
+    // A shorter text leaves the old one's tail behind it until the file is
+    // cut: without the cut the rewrite has failed.
     if (!WriteFile(file, bytes.c_str(), edited.size(), &written, nullptr) ||
-        written != edited.size())
+        written != edited.size() || !SetEndOfFile(file))
         return L"Could not overwrite file";
-    SetEndOfFile(file);
     return L"Success";
 }
 
@@ -138,8 +142,8 @@ void runRegistryAction(Work work) {
 
 }  // namespace
 
-// Drops from a multi-string value every entry that contains the search text,
-// together with the entry after it, and writes the rest back.
+// Drops from a multi-string value every pair of entries in which the search
+// text occurs, and writes the rest back.
 KESTRINE_ACTION(FindFilesToRemoveOnReboot) {
     enterAction(stringSize, variables, stackTop);
     runRegistryAction([](const qln::String& search, const qln::String& valueName,

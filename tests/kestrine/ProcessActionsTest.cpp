@@ -4,6 +4,8 @@
 // shown here by a process whose image path the fake reports.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -34,7 +36,16 @@ struct VolumeWorld {
     int opened = 0;
     int closed = 0;
     std::vector<std::wstring> deviceQueries;
-    std::wstring imagePath;  // what the one listed process runs
+    std::wstring imagePath;  // what this process runs
+    // The process list in listing order (empty: this process alone), and
+    // a list that fills whatever room it is given.
+    std::vector<DWORD> processes;
+    bool listingNeverFits = false;
+    std::vector<DWORD> listingRoom;  // bytes offered to each listing
+    // What the scan did to this process; either ends it, so that it leaves
+    // the list.
+    int terminated = 0;
+    int windowsClosed = 0;
 };
 VolumeWorld g_world;
 
@@ -42,6 +53,9 @@ VolumeWorld g_world;
 struct RealVolumes {
     decltype(&FindVolumeClose) findVolumeClose = nullptr;
     decltype(&QueryDosDeviceW) queryDosDevice = nullptr;
+    decltype(&TerminateProcess) terminateProcess = nullptr;
+    decltype(&EnumWindows) enumWindows = nullptr;
+    decltype(&malloc) allocate = nullptr;
 };
 RealVolumes g_real;
 
@@ -122,13 +136,62 @@ BOOL WINAPI fakeVolumePathNames(LPCWSTR name, LPWCH buffer, DWORD units, PDWORD 
     return TRUE;
 }
 
-// One process is listed: this one, with the image path the test chose.
+// Ids that name no process: the scan passes over them.
+const DWORD kNoSuchProcess = 0x7FFF0000;
+
+std::vector<DWORD> listWithThisProcessAt(std::size_t length, std::size_t index) {
+    std::vector<DWORD> ids;
+    for (std::size_t i = 0; i < length; ++i)
+        ids.push_back(i == index ? GetCurrentProcessId() : kNoSuchProcess + 4 * DWORD(i));
+    return ids;
+}
+
+void leaveTheList() {
+    std::vector<DWORD>& ids = g_world.processes;
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        if (ids[i] == GetCurrentProcessId())
+            ids[i] = kNoSuchProcess - 4;
+}
+
+// As Windows lists: as many ids as fit, and the bytes of those.
 BOOL WINAPI fakeEnumProcesses(DWORD* ids, DWORD bytes, DWORD* used) {
-    if (bytes < sizeof(DWORD))
-        return FALSE;
-    ids[0] = GetCurrentProcessId();
-    *used = sizeof(DWORD);
+    g_world.listingRoom.push_back(bytes);
+    std::size_t room = bytes / sizeof(DWORD);
+    if (g_world.listingNeverFits) {
+        // Full every time; what it holds is left as it was.
+        *used = DWORD(room * sizeof(DWORD));
+        return TRUE;
+    }
+    std::vector<DWORD> listed = g_world.processes;
+    if (listed.empty())
+        listed.push_back(GetCurrentProcessId());
+    std::size_t count = std::min(room, listed.size());
+    std::copy(listed.begin(), listed.begin() + count, ids);
+    *used = DWORD(count * sizeof(DWORD));
     return TRUE;
+}
+
+BOOL WINAPI fakeTerminateProcess(HANDLE process, UINT code) {
+    if (GetProcessId(process) != GetCurrentProcessId())
+        return g_real.terminateProcess(process, code);
+    ++g_world.terminated;
+    leaveTheList();
+    return TRUE;
+}
+
+BOOL WINAPI fakeEnumWindows(WNDENUMPROC callback, LPARAM processId) {
+    if (DWORD(processId) != GetCurrentProcessId())
+        return g_real.enumWindows(callback, processId);
+    ++g_world.windowsClosed;
+    leaveTheList();
+    return TRUE;
+}
+
+// Memory runs out for every block above this size.
+const std::size_t kAllocationLimit = 8192;
+
+void* __cdecl fakeMalloc(std::size_t bytes) {
+    return bytes > kAllocationLimit ? nullptr : g_real.allocate(bytes);
 }
 
 DWORD WINAPI fakeImageFileName(HANDLE, LPWSTR buffer, DWORD units) {
@@ -159,6 +222,9 @@ protected:
         add("GetVolumePathNamesForVolumeNameW", &fakeVolumePathNames);
         add("K32EnumProcesses", &fakeEnumProcesses);
         add("K32GetProcessImageFileNameW", &fakeImageFileName);
+        g_real.terminateProcess = add("TerminateProcess", &fakeTerminateProcess);
+        g_real.enumWindows =
+            patches_.add(plugin_.handle(), "user32.dll", "EnumWindows", &fakeEnumWindows);
     }
     template <class F>
     F add(const char* name, F fake) {
@@ -272,5 +338,83 @@ TEST_F(PathActions, ConvertedPathMustStayBelowTheBufferSize) {
         std::wstring rest(c.pathLength - 3, L'a');
         g_world.imagePath = std::wstring(kSystemDevice) + L"\\" + rest;
         EXPECT_EQ(isRunning(L"C:\\" + rest), (std::vector<std::wstring>{c.pushed, L"below"}));
+    }
+}
+
+namespace {
+
+struct ListCase {
+    const char* action;
+    std::size_t listed;  // processes listed
+    std::size_t index;   // where this process is among them
+    const wchar_t* pushed;
+    int terminated;
+    int windowsClosed;
+};
+
+}  // namespace
+
+// A list that fills the room it was given may have been cut short: it is
+// listed again in more room, so a process far down a long list is seen.
+TEST_F(PathActions, LongProcessListIsListedWhole) {
+    const ListCase cases[] = {
+        {"IsProcessRunning", 1024, 1023, L"true", 0, 0},
+        {"IsProcessRunning", 1025, 1024, L"true", 0, 0},
+        {"IsProcessRunning", 5000, 4999, L"true", 0, 0},
+        {"IsProcessRunning", 5000, 5000, L"false", 0, 0},
+        {"KillProcess", 5000, 4000, L"success", 1, 0},
+        {"CloseProcessWindows", 5000, 4000, L"success", 0, 1},
+    };
+    for (const ListCase& c : cases) {
+        SCOPED_TRACE(std::string(c.action) + ", " + std::to_string(c.listed) + " listed");
+        g_world = VolumeWorld();
+        g_world.volumes = {systemVolume()};
+        g_world.imagePath = std::wstring(kSystemDevice) + L"\\app\\tool.exe";
+        g_world.processes = listWithThisProcessAt(c.listed, c.index);
+        EXPECT_EQ(callWithPushed(plugin_, c.action, {L"C:\\app\\tool.exe"}),
+                  (std::vector<std::wstring>{c.pushed, L"below"}));
+        EXPECT_EQ(g_world.terminated, c.terminated);
+        EXPECT_EQ(g_world.windowsClosed, c.windowsClosed);
+        ASSERT_FALSE(g_world.listingRoom.empty());
+        EXPECT_GT(g_world.listingRoom.back(), c.listed * sizeof(DWORD));
+    }
+}
+
+// A list that never fits cannot be told complete, and one that needs more
+// memory than there is cannot be read whole: either fails the pass as a
+// failed listing does (the check reports a process that may run, the other
+// scans report failure), and no process on it is touched.
+TEST_F(PathActions, ListThatCannotBeReadWholeFailsThePass) {
+    const struct {
+        const char* what;
+        bool neverFits;
+        bool outOfMemory;
+    } lists[] = {{"never fits", true, false}, {"no memory to grow", false, true}};
+    const struct {
+        const char* action;
+        const wchar_t* pushed;
+    } actions[] = {{"IsProcessRunning", L"true"},
+                   {"KillProcess", L"failed"},
+                   {"CloseProcessWindows", L"failed"}};
+    for (const auto& list : lists) {
+        ImportPatches memory;
+        if (list.outOfMemory)
+            g_real.allocate = memory.add(plugin_.handle(), "msvcrt.dll", "malloc", &fakeMalloc);
+        for (const auto& a : actions) {
+            SCOPED_TRACE(std::string(list.what) + ", " + a.action);
+            g_world = VolumeWorld();
+            g_world.volumes = {systemVolume()};
+            g_world.imagePath = std::wstring(kSystemDevice) + L"\\app\\tool.exe";
+            g_world.listingNeverFits = list.neverFits;
+            g_world.processes = listWithThisProcessAt(5000, 4000);
+            EXPECT_EQ(callWithPushed(plugin_, a.action, {L"C:\\app\\tool.exe"}),
+                      (std::vector<std::wstring>{a.pushed, L"below"}));
+            EXPECT_EQ(g_world.terminated + g_world.windowsClosed, 0);
+            // Every one of the 100 passes listed, and the room stayed bounded.
+            ASSERT_FALSE(g_world.listingRoom.empty());
+            EXPECT_GE(g_world.listingRoom.size(), 100u);
+            EXPECT_LE(*std::max_element(g_world.listingRoom.begin(), g_world.listingRoom.end()),
+                      DWORD(64) << 20);
+        }
     }
 }

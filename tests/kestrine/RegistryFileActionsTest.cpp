@@ -127,16 +127,27 @@ struct DropCase {
     Entries kept;
 };
 
-// An entry that holds the search text goes with the entry after it, at any
-// index, even or odd.
+// The list is walked in pairs of a source and its destination: a pair goes
+// when either of its entries holds the search text, and a last entry without
+// a partner is tested, and dropped, alone.
 const DropCase kDrops[] = {
-    {"match at an even index", {L"a", L"b", L"c", L"d"}, L"c", {L"a", L"b"}},
-    {"match at an odd index", {L"a", L"b", L"c", L"d"}, L"b", {L"a", L"d"}},
-    {"last entry", {L"a", L"b", L"c"}, L"c", {L"a", L"b"}},
-    {"two pairs", {L"\\??\\C:\\old\\x.dll", L"", L"keep", L"\\??\\C:\\old\\y.dll", L"",
-                   L"end"},
-     L"C:\\old\\", {L"keep", L"end"}},
-    {"the dropped partner is not tested", {L"a", L"xb", L"xc", L"d"}, L"x", {L"a", L"d"}},
+    {"match in a source", {L"a", L"b", L"c", L"d"}, L"c", {L"a", L"b"}},
+    {"match in a destination", {L"a", L"b", L"c", L"d"}, L"b", {L"c", L"d"}},
+    // The next pair's source must not go with it: Windows would then move
+    // a.new over d.exe at the next start.
+    {"a destination does not take the next source along",
+     {L"\\??\\C:\\App\\a.new", L"\\??\\C:\\App\\b.exe", L"\\??\\C:\\App\\c.new",
+      L"\\??\\C:\\App\\d.exe"},
+     L"b.exe", {L"\\??\\C:\\App\\c.new", L"\\??\\C:\\App\\d.exe"}},
+    {"match in both entries of a pair", {L"xa", L"xb", L"c", L"d"}, L"x", {L"c", L"d"}},
+    {"each pair is tested on its own", {L"a", L"xb", L"c", L"d", L"xe", L"f"}, L"x",
+     {L"c", L"d"}},
+    {"a delete and a rename",
+     {L"\\??\\C:\\old\\x.dll", L"", L"\\??\\C:\\keep\\a.new", L"\\??\\C:\\keep\\a.exe",
+      L"\\??\\C:\\old\\y.new", L"\\??\\C:\\old\\y.dll"},
+     L"C:\\old\\", {L"\\??\\C:\\keep\\a.new", L"\\??\\C:\\keep\\a.exe"}},
+    {"last entry without a partner", {L"a", L"b", L"c"}, L"c", {L"a", L"b"}},
+    {"the entry without a partner stays", {L"a", L"b", L"c"}, L"b", {L"c"}},
     {"part of an entry", {L"pending-setup.tmp", L"dest", L"other"}, L"setup", {L"other"}},
     {"case matters", {L"Setup", L"dest"}, L"setup", {L"Setup", L"dest"}},
     {"no entry holds it", {L"a", L"", L"b"}, L"zzz", {L"a", L"", L"b"}},
@@ -145,7 +156,7 @@ const DropCase kDrops[] = {
     {"empty value", {}, L"a", {}},
 };
 
-TEST_F(RegistryActions, FindFilesDropsEachMatchWithTheEntryAfterIt) {
+TEST_F(RegistryActions, FindFilesDropsEachPairThatHoldsTheText) {
     for (const DropCase& c : kDrops) {
         SCOPED_TRACE(c.what);
         // Stored without the list's closing NUL, so that the rewrite shows:
@@ -162,7 +173,7 @@ TEST_F(RegistryActions, FindFilesDropsEachMatchWithTheEntryAfterIt) {
 TEST_F(RegistryActions, FindFilesWorksInTheMachineHive) {
     writeRaw(HKEY_LOCAL_MACHINE, L"Pending", REG_MULTI_SZ, multiString({L"a", L"b", L"c", L"d"}));
     EXPECT_EQ(callAction(findFiles, {L"b", L"Pending", kHklmPath}), L"Success");
-    EXPECT_EQ(stored(HKEY_LOCAL_MACHINE, L"Pending"), multiString({L"a", L"d"}));
+    EXPECT_EQ(stored(HKEY_LOCAL_MACHINE, L"Pending"), multiString({L"c", L"d"}));
 }
 
 TEST_F(RegistryActions, FindFilesLeavesAMissingOrOtherValueAlone) {
@@ -398,6 +409,50 @@ TEST_F(FileAction, MatchesALongFileWithoutExhaustingTheStack) {
     write(text + "\r\n");
     EXPECT_EQ(run(L"(a|b)*b", L"X"), L"Success");
     EXPECT_EQ(read(), "X\r\n");
+}
+
+// The cut at the end of a shorter text fails for the test's file alone (the
+// file is told by its identity, whatever handle the action holds).
+struct FailingCut {
+    BY_HANDLE_FILE_INFORMATION target = {};
+    int refused = 0;
+    decltype(&SetEndOfFile) real = nullptr;
+};
+FailingCut g_cut;
+
+bool sameFile(HANDLE file, const BY_HANDLE_FILE_INFORMATION& target) {
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileInformationByHandle(file, &info) &&
+           info.dwVolumeSerialNumber == target.dwVolumeSerialNumber &&
+           info.nFileIndexHigh == target.nFileIndexHigh &&
+           info.nFileIndexLow == target.nFileIndexLow;
+}
+
+BOOL WINAPI fakeSetEndOfFile(HANDLE file) {
+    if (!sameFile(file, g_cut.target))
+        return g_cut.real(file);
+    ++g_cut.refused;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+// Without the cut the old text's tail would stay behind the new text: the
+// write as a whole has failed.
+TEST_F(FileAction, AFailedCutIsAFailedOverwrite) {
+    write("aaaaXXXXXXXXbbbb");
+    g_cut = FailingCut();
+    HANDLE probe = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(probe, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(GetFileInformationByHandle(probe, &g_cut.target));
+    CloseHandle(probe);
+    ImportPatch patch(plugin.handle(), "kernel32.dll", "SetEndOfFile",
+                      reinterpret_cast<void*>(&fakeSetEndOfFile));
+    ASSERT_TRUE(patch.applied());
+    g_cut.real = patch.originalAs<decltype(&SetEndOfFile)>();
+    EXPECT_EQ(run(L"X+", L"-"), L"Could not overwrite file");
+    EXPECT_EQ(g_cut.refused, 1);
 }
 
 // A search the regex layer gives up on finds nothing; the file stays.

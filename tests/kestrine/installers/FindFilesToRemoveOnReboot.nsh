@@ -1,11 +1,12 @@
-; Every entry holding the search text goes, with the entry after it; the
-; rest is written back (also when nothing matched). A missing value is no
-; failure and stays missing; an empty search text drops nothing.
-;expect odd index: Success a|d|
+; Every pair of entries (source, destination) with the search text in
+; either entry goes, and a last entry without a partner goes alone; the rest
+; is written back (also when nothing matched). A missing value is no failure
+; and stays missing; an empty search text drops nothing.
+;expect odd index: Success c|d|
 ;expect even index, machine hive: Success a|b|
 ;expect last entry: Success a|b|
-;expect no match: Success a|d|
-;expect empty search text: Success a|d|
+;expect no match: Success c|d|
+;expect empty search text: Success c|d|
 ;expect missing value: Success <missing>
 ;expect stack: first
 !include "${__FILEDIR__}\common\Registry.nsh"
