@@ -18,8 +18,12 @@
 
 namespace scsi {
 
+// The code enumerations of this header and of ScsiMMCTypes.h have a fixed int
+// type, so that any int a caller passes is a value of them: a method masks
+// the value to the width of the field it goes into.
+
 // LoEj (bit 1) and Start (bit 0) of START STOP UNIT as one value.
-enum _MMC_SSU_LOEJ_START {
+enum _MMC_SSU_LOEJ_START : int {
     MMC_SSU_STOP = 0,
     MMC_SSU_START = 1,
     MMC_SSU_EJECT = 2,
@@ -27,7 +31,7 @@ enum _MMC_SSU_LOEJ_START {
 };
 
 // POWER CONDITION field of START STOP UNIT.
-enum _MMC_SSU_POWER_CONDITION {
+enum _MMC_SSU_POWER_CONDITION : int {
     MMC_SSU_POWER_NO_CHANGE = 0x0,
     MMC_SSU_POWER_IDLE = 0x2,
     MMC_SSU_POWER_STANDBY = 0x3,
@@ -39,14 +43,14 @@ enum _MMC_SSU_POWER_CONDITION {
 // the multimedia command set lays it out (big-endian fields, unchanged).
 
 // DATA TYPE of READ DISC INFORMATION.
-enum _MMC_DISC_INFORMATION_DATA_TYPE {
+enum _MMC_DISC_INFORMATION_DATA_TYPE : int {
     MMC_DISC_INFORMATION_STANDARD = 0,
     MMC_DISC_INFORMATION_TRACK_RESOURCES = 1,
     MMC_DISC_INFORMATION_POW_RESOURCES = 2
 };
 
 // Mode pages of optical drives.
-enum _MMC_PAGE_CODES {
+enum _MMC_PAGE_CODES : int {
     MMC_PAGE_READ_WRITE_ERROR_RECOVERY = 0x01,
     MMC_PAGE_WRITE_PARAMETERS = 0x05,
     MMC_PAGE_CACHING = 0x08,
@@ -59,7 +63,7 @@ enum _MMC_PAGE_CODES {
 };
 
 // PC field of MODE SENSE: which values of the page.
-enum _MMC_PAGE_CONTROL_FIELDS {
+enum _MMC_PAGE_CONTROL_FIELDS : int {
     MMC_PAGE_CONTROL_CURRENT = 0,
     MMC_PAGE_CONTROL_CHANGEABLE = 1,
     MMC_PAGE_CONTROL_DEFAULT = 2,
@@ -67,13 +71,13 @@ enum _MMC_PAGE_CONTROL_FIELDS {
 };
 
 // MEDIA TYPE of READ DISC STRUCTURE.
-enum _MMC_MEDIA_TYPE_CODE {
+enum _MMC_MEDIA_TYPE_CODE : int {
     MMC_MEDIA_TYPE_DVD = 0x0,
     MMC_MEDIA_TYPE_BD = 0x1
 };
 
 // FORMAT CODE of READ DISC STRUCTURE (the structure asked for).
-enum _MMC_MEDIA_TYPE_FORMAT_CODE {
+enum _MMC_MEDIA_TYPE_FORMAT_CODE : int {
     MMC_MEDIA_FORMAT_PHYSICAL = 0x00,
     MMC_MEDIA_FORMAT_COPYRIGHT = 0x01,
     MMC_MEDIA_FORMAT_DISC_KEY = 0x02,
@@ -102,7 +106,7 @@ enum _MMC_MEDIA_TYPE_FORMAT_CODE {
 };
 
 // TYPE of SET STREAMING: the descriptor the parameter list holds.
-enum _MMC_SET_PERFORMANCE_TYPE {
+enum _MMC_SET_PERFORMANCE_TYPE : int {
     MMC_SET_PERFORMANCE_DESCRIPTOR = 0x00,
     MMC_SET_PERFORMANCE_DBI_CACHE_ZONE = 0x05
 };

@@ -2,7 +2,9 @@
 // feature and profile numbers, and the fixed-size descriptors that the TOC,
 // performance and format-capacity reads copy out of the drive's answers.
 // Every record holds the drive's bytes unchanged (multi-byte fields
-// big-endian); the library reads none of their fields.
+// big-endian); the library reads none of their fields. The enumerations have
+// a fixed int type: any int a caller passes is a value of them, and the
+// methods take the bits of it that their field or code holds.
 #ifndef DRAVIK_SCSIMMCTYPES_H
 #define DRAVIK_SCSIMMCTYPES_H
 
@@ -11,7 +13,7 @@
 namespace scsi {
 
 // Feature codes; any other 16-bit code is a valid value without a name.
-enum _MMC_FEATURES {
+enum _MMC_FEATURES : int {
     MMC_FEATURE_PROFILE_LIST = 0x0000,
     MMC_FEATURE_CORE = 0x0001,
     MMC_FEATURE_MORPHING = 0x0002,
@@ -72,7 +74,7 @@ enum _MMC_FEATURES {
 };
 
 // Profile numbers; getCurrentProfile answers MMC_PROFILE_INVALID on failure.
-enum _MMC_PROFILES {
+enum _MMC_PROFILES : int {
     MMC_PROFILE_NO_CURRENT = 0x0000,
     MMC_PROFILE_NON_REMOVABLE_DISK = 0x0001,
     MMC_PROFILE_REMOVABLE_DISK = 0x0002,
@@ -109,13 +111,13 @@ enum _MMC_PROFILES {
 };
 
 // The RT field of GET CONFIGURATION.
-enum _MMC_GET_CONFIGURATION_RT_FIELD {
+enum _MMC_GET_CONFIGURATION_RT_FIELD : int {
     MMC_GET_CONFIGURATION_RT_ALL = 0,
     MMC_GET_CONFIGURATION_RT_CURRENT = 1,
     MMC_GET_CONFIGURATION_RT_ONE = 2
 };
 
-enum _MMC_READ_TOC_FORMAT_CODE {
+enum _MMC_READ_TOC_FORMAT_CODE : int {
     MMC_READ_TOC_FORMAT_TOC = 0,
     MMC_READ_TOC_FORMAT_SESSION_INFO = 1,
     MMC_READ_TOC_FORMAT_FULL_TOC = 2,
@@ -124,18 +126,18 @@ enum _MMC_READ_TOC_FORMAT_CODE {
     MMC_READ_TOC_FORMAT_CD_TEXT = 5
 };
 
-enum _MMC_PERFORMANCE_TYPE {
+enum _MMC_PERFORMANCE_TYPE : int {
     MMC_PERFORMANCE_TYPE_PERFORMANCE = 0,
     MMC_PERFORMANCE_TYPE_WRITE_SPEED = 3
 };
 
-enum _MMC_SUB_CHAN_PARM {
+enum _MMC_SUB_CHAN_PARM : int {
     MMC_SUB_CHAN_PARM_CURRENT_POSITION = 1,
     MMC_SUB_CHAN_PARM_MCN = 2,
     MMC_SUB_CHAN_PARM_ISRC = 3
 };
 
-enum _MMC_ROT_CNTL {
+enum _MMC_ROT_CNTL : int {
     MMC_ROT_CNTL_CLV = 0,
     MMC_ROT_CNTL_CAV = 1
 };

@@ -31,8 +31,9 @@ struct sbc_read_capacity_16_resp_t {
     std::uint8_t reserved[16];         // 16-31
 };
 
-// POWER CONDITION field of START STOP UNIT.
-enum _SBC_POWER_CONDITIONS {
+// POWER CONDITION field of START STOP UNIT. The type is fixed so that any int
+// a caller passes is a value of it; the method masks it to the field.
+enum _SBC_POWER_CONDITIONS : int {
     SBC_POWER_START_VALID = 0x0,
     SBC_POWER_ACTIVE = 0x1,
     SBC_POWER_IDLE = 0x2,
@@ -42,8 +43,9 @@ enum _SBC_POWER_CONDITIONS {
     SBC_POWER_FORCE_STANDBY_0 = 0xB
 };
 
-// SERVICE ACTION field of SANITIZE.
-enum _SBC_SANITIZE_SERVICEACTIONS {
+// SERVICE ACTION field of SANITIZE. The type is fixed so that any int a
+// caller passes is a value of it; the method masks it to the field.
+enum _SBC_SANITIZE_SERVICEACTIONS : int {
     SBC_SANITIZE_OVERWRITE = 0x01,  // the only one with a parameter list
     SBC_SANITIZE_BLOCK_ERASE = 0x02,
     SBC_SANITIZE_CRYPTO_ERASE = 0x03,

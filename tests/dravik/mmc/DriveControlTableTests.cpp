@@ -71,6 +71,11 @@ std::vector<CommandCase> commandCases() {
                                     static_cast<_MMC_SSU_POWER_CONDITION>(0x1A));
          },
          {0x1B, 0x01, 0, 0, 0xA3, 0}, DXFER_NONE, 0},
+        {"StartStopUnitUnnamedPowerCondition",
+         [](ScsiMMCDevice& d, std::uint8_t*) {
+             return d.startStopUnit(MMC_SSU_START, false, static_cast<_MMC_SSU_POWER_CONDITION>(0x0B));
+         },
+         {0x1B, 0x00, 0, 0, 0xB1, 0}, DXFER_NONE, 0},
         {"StartStopUnitPowerOnly",
          [](ScsiMMCDevice& d, std::uint8_t*) { return d.startStopUnit(MMC_SSU_STOP, false, MMC_SSU_POWER_STANDBY); },
          {0x1B, 0x00, 0, 0, 0x30, 0}, DXFER_NONE, 0},

@@ -139,6 +139,25 @@ TEST_P(MmcFeatureTest, FeatureBlockCarriesStartRtAndLengthPlusHeader) {
     }
 }
 
+// A feature or RT beyond its field is sent as the bits the field holds, and
+// the drive's descriptor is matched against the same 16 bits.
+TEST_P(MmcFeatureTest, FeatureAndRtBeyondTheirFieldsGoOutCut) {
+    const Bytes answer = configuration({featureDescriptor(0x010C, 4)});
+    model->on(ModelAnswer::good({kGetConfiguration}, answer));
+    mmc_feature_generic_t record;
+    std::memset(&record, 0xAB, sizeof(record));
+    EXPECT_TRUE(mmc->getFeature(static_cast<_MMC_FEATURES>(0x3010C), record, 8,
+                                static_cast<_MMC_GET_CONFIGURATION_RT_FIELD>(6)));
+    ASSERT_EQ(sent(), 1u);
+    EXPECT_EQ(model->lastCommand().cdb, Bytes({kGetConfiguration, 0x02, 0x01, 0x0C, 0, 0, 0, 0x00, 0x10, 0}));
+    EXPECT_EQ(0, std::memcmp(&record, answer.data() + 8, 8));
+
+    model->clearCommands();
+    EXPECT_TRUE(mmc->hasFeature(static_cast<_MMC_FEATURES>(-0xFEF4), true));  // low 16 bits 010Ch
+    ASSERT_EQ(sent(), 1u);
+    EXPECT_EQ(model->lastCommand().cdb, Bytes({kGetConfiguration, 0x01, 0x01, 0x0C, 0, 0, 0, 0x00, 0x0C, 0}));
+}
+
 TEST_P(MmcFeatureTest, AnotherFeatureFirstLeavesRecordUntouched) {
     Bytes answer = configuration({featureDescriptor(0x0108, 8)});
     answer.resize(8 + 40, 0);  // the drive fills the allocation
@@ -317,6 +336,7 @@ TEST_P(MmcListTest, ProfileListReversesTheDriveOrder) {
     EXPECT_EQ(profiles[1], MMC_PROFILE_DVD_R_SEQUENTIAL);
     EXPECT_EQ(profiles[2], MMC_PROFILE_DVD_RAM);
     EXPECT_TRUE(mmc->hasProfile(MMC_PROFILE_DVD_R_SEQUENTIAL));
+    EXPECT_TRUE(mmc->hasProfile(static_cast<_MMC_PROFILES>(0x20011)));  // low 16 bits
     EXPECT_FALSE(mmc->hasProfile(MMC_PROFILE_CD_ROM));
 }
 

@@ -149,6 +149,13 @@ std::vector<CommandCase> commandCases() {
                                           &recordAt<mmc_disc_information_hdr_t>(b), 34);
          },
          {0x51, 0x02, 0, 0, 0, 0, 0, 0x00, 0x22, 0}, DXFER_FROM_DEVICE, 34, 0, 34},
+        // Codes that no enumerator names, inside their fields, go out as given.
+        {"ReadDiscInformationUnnamedType",
+         [](ScsiMMCDevice& d, std::uint8_t* b) {
+             return d.readDiscInformation(static_cast<_MMC_DISC_INFORMATION_DATA_TYPE>(5),
+                                          &recordAt<mmc_disc_information_hdr_t>(b), 34);
+         },
+         {0x51, 0x05, 0, 0, 0, 0, 0, 0x00, 0x22, 0}, DXFER_FROM_DEVICE, 34, 0, 34},
         {"ReadDiscInformationLong",
          [](ScsiMMCDevice& d, std::uint8_t* b) {
              return d.readDiscInformation(MMC_DISC_INFORMATION_STANDARD, &recordAt<mmc_disc_information_hdr_t>(b),
@@ -166,6 +173,11 @@ std::vector<CommandCase> commandCases() {
                                   static_cast<_MMC_PAGE_CONTROL_FIELDS>(7));
          },
          {0x5A, 0x00, 0xFF, 0, 0, 0, 0, 0x01, 0x10, 0}, DXFER_FROM_DEVICE, 0x110, 8, 0x100},
+        {"ModeSense10UnnamedPage",
+         [](ScsiMMCDevice& d, std::uint8_t* b) {
+             return d.modeSense10(static_cast<_MMC_PAGE_CODES>(0x30), b, 20, MMC_PAGE_CONTROL_SAVED);
+         },
+         {0x5A, 0x00, 0xF0, 0, 0, 0, 0, 0x00, 0x24, 0}, DXFER_FROM_DEVICE, 36, 8, 20},
         {"MechanismStatus",
          [](ScsiMMCDevice& d, std::uint8_t* b) {
              return d.mechanismStatus(&recordAt<mmc_mechanism_status_hdr_t>(b), 0x0108);
@@ -178,6 +190,13 @@ std::vector<CommandCase> commandCases() {
                                        static_cast<_MMC_GET_CONFIGURATION_RT_FIELD>(7));
          },
          {0x46, 0x03, 0xFF, 0xFF, 0, 0, 0, 0x02, 0x04, 0}, DXFER_FROM_DEVICE, 0x0204, 0, 0x0204},
+        {"GetConfigurationUnnamedFeatureAndRt",
+         [](ScsiMMCDevice& d, std::uint8_t* b) {
+             return d.getConfiguration(static_cast<_MMC_FEATURES>(0x0022),
+                                       recordAt<mmc_get_configuration_feature_list_hdr_t>(b), 16,
+                                       static_cast<_MMC_GET_CONFIGURATION_RT_FIELD>(3));
+         },
+         {0x46, 0x03, 0x00, 0x22, 0, 0, 0, 0x00, 0x10, 0}, DXFER_FROM_DEVICE, 16, 0, 16},
         {"GetCurrentProfile",
          [](ScsiMMCDevice& d, std::uint8_t*) { return d.getCurrentProfile() != MMC_PROFILE_INVALID; },
          {0x46, 0x02, 0x00, 0x00, 0, 0, 0, 0x00, 0x08, 0}, DXFER_FROM_DEVICE, 8, kNothingLands, 0},
@@ -194,6 +213,13 @@ std::vector<CommandCase> commandCases() {
              return d.readDiscStructure(MMC_MEDIA_TYPE_BD, static_cast<_MMC_MEDIA_TYPE_FORMAT_CODE>(0x1FF), buffer);
          },
          {0xAD, 0x01, 0, 0, 0, 0, 0, 0xFF, 0x00, 0x04, 0, 0}, DXFER_FROM_DEVICE, 4, 0, 4},
+        {"ReadDiscStructureUnnamedMediaAndFormat",
+         [](ScsiMMCDevice& d, std::uint8_t* b) {
+             qln::Buffer<unsigned char> buffer = bufferAt(b, 8);
+             return d.readDiscStructure(static_cast<_MMC_MEDIA_TYPE_CODE>(2),
+                                        static_cast<_MMC_MEDIA_TYPE_FORMAT_CODE>(0x10), buffer);
+         },
+         {0xAD, 0x02, 0, 0, 0, 0, 0, 0x10, 0x00, 0x08, 0, 0}, DXFER_FROM_DEVICE, 8, 0, 8},
         {"ReadTocFullInMsf",
          [](ScsiMMCDevice& d, std::uint8_t* b) {
              qln::Buffer<unsigned char> buffer = bufferAt(b, 0x0324);
@@ -206,6 +232,12 @@ std::vector<CommandCase> commandCases() {
              return d.readTOCInformation(static_cast<_MMC_READ_TOC_FORMAT_CODE>(0x15), false, buffer, 1);
          },
          {0x43, 0x00, 0x05, 0, 0, 0, 0x01, 0x00, 0x0C, 0}, DXFER_FROM_DEVICE, 12, 0, 12},
+        {"ReadTocUnnamedFormat",
+         [](ScsiMMCDevice& d, std::uint8_t* b) {
+             qln::Buffer<unsigned char> buffer = bufferAt(b, 12);
+             return d.readTOCInformation(static_cast<_MMC_READ_TOC_FORMAT_CODE>(0x0E), true, buffer, 0xFF);
+         },
+         {0x43, 0x02, 0x0E, 0, 0, 0, 0xFF, 0x00, 0x0C, 0}, DXFER_FROM_DEVICE, 12, 0, 12},
         {"ReadTocLengthBeyondTheField",
          [](ScsiMMCDevice& d, std::uint8_t* b) {
              qln::Buffer<unsigned char> buffer = bufferAt(b, 0x10004);
@@ -234,12 +266,24 @@ std::vector<CommandCase> commandCases() {
              return d.getPerformance(MMC_PERFORMANCE_TYPE_PERFORMANCE, 0x03, 0, 2, buffer);
          },
          {0xAC, 0x03, 0, 0, 0, 0, 0, 0, 0x00, 0x02, 0x00, 0}, DXFER_FROM_DEVICE, 0x28, 0, 0x28},
+        {"GetPerformanceTypeCut",
+         [](ScsiMMCDevice& d, std::uint8_t* b) {
+             qln::Buffer<unsigned char> buffer = bufferAt(b, 0x18);
+             return d.getPerformance(static_cast<_MMC_PERFORMANCE_TYPE>(0x1C4), 0x10, 0xFFFFFFFFu, 0xFFFF, buffer);
+         },
+         {0xAC, 0x10, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF, 0xC4, 0}, DXFER_FROM_DEVICE, 0x18, 0, 0x18},
         {"SetStreaming",
          [](ScsiMMCDevice& d, std::uint8_t* b) {
              qln::Buffer<unsigned char> parameters = bufferAt(b, 28);
              return d.setStreaming(static_cast<_MMC_SET_PERFORMANCE_TYPE>(0x105), parameters);
          },
          {0xB6, 0, 0, 0, 0, 0, 0, 0, 0x05, 0x00, 0x1C, 0}, DXFER_TO_DEVICE, 28, kNothingLands, 0},
+        {"SetStreamingUnnamedType",
+         [](ScsiMMCDevice& d, std::uint8_t* b) {
+             qln::Buffer<unsigned char> parameters = bufferAt(b, 0x0100);
+             return d.setStreaming(static_cast<_MMC_SET_PERFORMANCE_TYPE>(0xFA), parameters);
+         },
+         {0xB6, 0, 0, 0, 0, 0, 0, 0, 0xFA, 0x01, 0x00, 0}, DXFER_TO_DEVICE, 0x0100, kNothingLands, 0},
         {"SetStreamingSendsLow16BitsOfTheLength",
          [](ScsiMMCDevice& d, std::uint8_t* b) {
              qln::Buffer<unsigned char> parameters = bufferAt(b, 0x12345);

@@ -600,11 +600,21 @@ std::vector<PlainCase> plainCases() {
              return d.readSubChannel(static_cast<_MMC_SUB_CHAN_PARM>(0xF3), b, false, false);
          },
          {0x42, 0x00, 0x00, 0xF3, 0, 0, 0, 0x01, 0x30, 0}, DXFER_FROM_DEVICE, 0x130},
+        {"ReadSubChannelParameterCutToItsByte",
+         [](ScsiMMCDevice& d, qln::Buffer<unsigned char>& b) {
+             return d.readSubChannel(static_cast<_MMC_SUB_CHAN_PARM>(0x140), b, true, false);
+         },
+         {0x42, 0x00, 0x40, 0x40, 0, 0, 0, 0x01, 0x30, 0}, DXFER_FROM_DEVICE, 0x130},
         {"SetCDSpeedRotationCutToTwoBits",
          [](ScsiMMCDevice& d, qln::Buffer<unsigned char>&) {
              return d.setCDSpeed(static_cast<_MMC_ROT_CNTL>(5), 0x1234, 0xFFFF);
          },
          {0xBB, 0x01, 0x12, 0x34, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0}, DXFER_NONE, 0},
+        {"SetCDSpeedUnnamedRotation",
+         [](ScsiMMCDevice& d, qln::Buffer<unsigned char>&) {
+             return d.setCDSpeed(static_cast<_MMC_ROT_CNTL>(3), 0, 0x0102);
+         },
+         {0xBB, 0x03, 0x00, 0x00, 0x01, 0x02, 0, 0, 0, 0, 0, 0}, DXFER_NONE, 0},
         {"SetCDSpeedClv",
          [](ScsiMMCDevice& d, qln::Buffer<unsigned char>&) { return d.setCDSpeed(MMC_ROT_CNTL_CLV, 0xFFFF, 0); },
          {0xBB, 0x00, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0}, DXFER_NONE, 0},

@@ -119,6 +119,11 @@ std::vector<CommandCase> commandCases() {
              return d.startStopUnit(static_cast<_SBC_POWER_CONDITIONS>(0x1F), true, true, false);
          },
          {0x1B, 0x00, 0, 0, 0xF3, 0}, DXFER_NONE, 0, Data::None, kDefaultMs, {}},
+        {"StartStopUnitUnnamedPowerCondition",
+         [](ScsiSBCDevice& d, std::uint8_t*) {
+             return d.startStopUnit(static_cast<_SBC_POWER_CONDITIONS>(0x05), false, true, true);
+         },
+         {0x1B, 0x01, 0, 0, 0x51, 0}, DXFER_NONE, 0, Data::None, kDefaultMs, {}},
         {"StartStopUnitStandbyImmediate",
          [](ScsiSBCDevice& d, std::uint8_t*) { return d.startStopUnit(SBC_POWER_STANDBY, false, false, true); },
          {0x1B, 0x01, 0, 0, 0x30, 0}, DXFER_NONE, 0, Data::None, kDefaultMs, {}},
@@ -173,6 +178,18 @@ std::vector<CommandCase> commandCases() {
          },
          {0x48, 0xA1, 0, 0, 0, 0, 0, 0x00, 0x05, 0}, DXFER_TO_DEVICE, 5, Data::Own, kDefaultMs,
          {0x1F, 0x00, 0x00, 0x01, 0xA5}},
+        // The five bits the device reads decide: 21h is an OVERWRITE.
+        {"SanitizeActionCutToOverwrite",
+         [](ScsiSBCDevice& d, std::uint8_t*) {
+             return d.sanitize(static_cast<_SBC_SANITIZE_SERVICEACTIONS>(0x21), &fourBytePattern(), 2, false, false);
+         },
+         {0x48, 0x81, 0, 0, 0, 0, 0, 0x00, 0x08, 0}, DXFER_TO_DEVICE, 8, Data::Own, kDefaultMs,
+         {0x02, 0x00, 0x00, 0x04, 0xDE, 0xAD, 0xBE, 0xEF}},
+        {"SanitizeActionCutToItsField",
+         [](ScsiSBCDevice& d, std::uint8_t*) {
+             return d.sanitize(static_cast<_SBC_SANITIZE_SERVICEACTIONS>(0xE4), nullptr, 0, false, true);
+         },
+         {0x48, 0xA4, 0, 0, 0, 0, 0, 0, 0, 0}, DXFER_NONE, 0, Data::None, kDefaultMs, {}},
         // READ DEFECT DATA: a fixed time-out of its own.
         {"ReadDefectData10BothLists",
          [](ScsiSBCDevice& d, std::uint8_t* b) { return d.readDefectData10(b, 0x1234, true, true, 5); },
