@@ -72,8 +72,9 @@ enum _SPC_MEDIUM_REMOVAL_MODES : int {
     SPC_MEDIUM_REMOVAL_OBSOLETE_3 = 3
 };
 
-// SELECT REPORT field of REPORT LUNS.
-enum _SPC_REPORT_LUNS_SELECT {
+// SELECT REPORT field of REPORT LUNS. The type is fixed so that any int a
+// caller passes is a value of it; the method sends its low byte.
+enum _SPC_REPORT_LUNS_SELECT : int {
     SPC_REPORT_LUNS_ALL_ADDRESSABLE = 0x00,
     SPC_REPORT_LUNS_WELL_KNOWN = 0x01,
     SPC_REPORT_LUNS_ALL = 0x02,

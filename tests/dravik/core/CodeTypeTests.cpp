@@ -25,7 +25,7 @@ class CodeType : public ::testing::Test {};
 
 typedef ::testing::Types<
     // primary commands
-    _SPC_MEDIUM_REMOVAL_MODES, _SPC_DIAGNOSTIC_TYPES,
+    _SPC_MEDIUM_REMOVAL_MODES, _SPC_REPORT_LUNS_SELECT, _SPC_DIAGNOSTIC_TYPES,
     // block commands
     _SBC_POWER_CONDITIONS, _SBC_SANITIZE_SERVICEACTIONS,
     // multimedia commands

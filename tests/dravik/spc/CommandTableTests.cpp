@@ -70,6 +70,12 @@ std::vector<CommandCase> commandCases() {
              return d.reportLUNS(reinterpret_cast<spc_report_luns_data*>(b), 0x00010203, SPC_REPORT_LUNS_ALL);
          },
          {0xA0, 0, 0x02, 0, 0, 0, 0x00, 0x01, 0x02, 0x03, 0, 0}, DXFER_FROM_DEVICE, 0x00010203, kDefaultMs, {}},
+        {"ReportLunsSelectCutToItsByte",
+         [](ScsiSPCDevice& d, std::uint8_t* b) {
+             return d.reportLUNS(reinterpret_cast<spc_report_luns_data*>(b), 16,
+                                 static_cast<_SPC_REPORT_LUNS_SELECT>(0x1FA));
+         },
+         {0xA0, 0, 0xFA, 0, 0, 0, 0, 0, 0, 0x10, 0, 0}, DXFER_FROM_DEVICE, 16, kDefaultMs, {}},
         {"ReportSupportedOpCodes",
          [](ScsiSPCDevice& d, std::uint8_t*) {
              qln::Array<spc_supported_opcode_descriptor> list;
