@@ -49,14 +49,14 @@ registered() {
 probe() {
   if registered; then
     if runs_i386; then
-      echo "emulated: this machine runs i386 programs through qemu-i386 ($cache)"
+      echo "emulated: they run through qemu-i386 ($cache)"
     else
-      echo "missing: the qemu-i386 handler is registered but an i386 program does not run"
+      echo "missing: the qemu-i386 handler is registered, yet an i386 program does not run"
     fi
   elif runs_i386; then
-    echo "native: this machine runs i386 programs"
+    echo "native: this machine runs them itself"
   else
-    echo "missing: this kernel runs no i386 programs (32-bit Wine cannot start); tools/setup.sh, as root, installs an emulator"
+    echo "missing: this kernel runs none, so 32-bit Wine cannot start; tools/setup.sh, run as root, installs an emulator"
   fi
 }
 
@@ -122,7 +122,7 @@ probe)
   ;;
 install)
   if [ "${QLN_I386:-auto}" != emulate ] && ! registered && runs_i386; then
-    echo "native: this machine runs i386 programs; no emulator needed"
+    echo "native: this machine runs them itself; no emulator needed"
     exit 0
   fi
   cached || fetch
@@ -131,7 +131,7 @@ install)
     echo "i386-exec: qemu-i386 is registered but an i386 program still does not run" >&2
     exit 1
   fi
-  echo "emulated: i386 programs run through qemu-i386 $(cut -d' ' -f2 "$cache/stamp") ($cache)"
+  echo "emulated: they run through qemu-i386 $(cut -d' ' -f2 "$cache/stamp") ($cache)"
   ;;
 enable)
   if registered || runs_i386; then
