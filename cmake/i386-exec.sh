@@ -27,19 +27,26 @@ binfmt=/proc/sys/fs/binfmt_misc
 handler=$binfmt/qln-i386
 suite=trixie
 
-# exit(42) as a static i386 program: 96 bytes, no library.
+# A static i386 program of 114 bytes, no library: it exits with the first
+# letter of the machine name the kernel reports to it, "x" (x86_64) where the
+# kernel runs it itself, "i" (i686) under qemu-i386, which reports its own.
 probe_program() {
-  printf '\177\105\114\106\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0\0\0\0\0\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0\1\0\0\0\0\0\0\0\0\200\4\10\0\200\4\10\140\0\0\0\140\0\0\0\5\0\0\0\0\20\0\0\273\52\0\0\0\270\1\0\0\0\315\200'
+  printf '\177\105\114\106\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0\0\0\0\0\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0\1\0\0\0\0\0\0\0\0\200\4\10\0\200\4\10\162\0\0\0\162\0\0\0\5\0\0\0\0\20\0\0\201\354\220\1\0\0\211\343\270\172\0\0\0\315\200\17\266\234\44\4\1\0\0\270\1\0\0\0\315\200'
 }
 
-runs_i386() {
+# How i386 programs run here: "native", "emulated" or "none".
+i386_runs() {
   elf=$(mktemp "${TMPDIR:-/tmp}/qln-i386.XXXXXX")
   probe_program >"$elf"
   chmod +x "$elf"
   rc=0
   "$elf" 2>/dev/null || rc=$?
   rm -f "$elf"
-  [ "$rc" -eq 42 ]
+  case "$rc" in
+    120) echo native ;;
+    105) echo emulated ;;
+    *) echo none ;;
+  esac
 }
 
 registered() {
@@ -47,17 +54,23 @@ registered() {
 }
 
 probe() {
-  if registered; then
-    if runs_i386; then
-      echo "emulated: they run through qemu-i386 ($cache)"
-    else
-      echo "missing: the qemu-i386 handler is registered, yet an i386 program does not run"
-    fi
-  elif runs_i386; then
-    echo "native: this machine runs them itself"
-  else
-    echo "missing: this kernel runs none, so 32-bit Wine cannot start; tools/setup.sh, run as root, installs an emulator"
-  fi
+  case "$(i386_runs)" in
+    native) echo "native: this machine runs them itself" ;;
+    emulated)
+      if registered; then
+        echo "emulated: they run through qemu-i386 ($cache)"
+      else
+        echo "emulated: they run through an emulator this machine had already"
+      fi
+      ;;
+    *)
+      if registered; then
+        echo "missing: the qemu-i386 handler is registered, yet an i386 program does not run"
+      else
+        echo "missing: this kernel runs none, so 32-bit Wine cannot start; tools/setup.sh, run as root, installs an emulator"
+      fi
+      ;;
+  esac
 }
 
 recipe() {
@@ -121,20 +134,23 @@ probe)
   probe
   ;;
 install)
-  if [ "${QLN_I386:-auto}" != emulate ] && ! registered && runs_i386; then
+  if [ "${QLN_I386:-auto}" != emulate ] && [ "$(i386_runs)" = native ]; then
     echo "native: this machine runs them itself; no emulator needed"
     exit 0
   fi
   cached || fetch
   register
-  if ! runs_i386; then
-    echo "i386-exec: qemu-i386 is registered but an i386 program still does not run" >&2
+  if [ "$(i386_runs)" != emulated ]; then
+    echo "i386-exec: qemu-i386 is registered but an i386 program does not run under it" >&2
     exit 1
   fi
   echo "emulated: they run through qemu-i386 $(cut -d' ' -f2 "$cache/stamp") ($cache)"
   ;;
 enable)
-  if registered || runs_i386; then
+  if [ ! -f "$binfmt/register" ] && [ -d "$binfmt" ]; then
+    mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
+  fi
+  if registered || [ "$(i386_runs)" != none ]; then
     exit 0
   fi
   if ! cached; then
