@@ -7,10 +7,7 @@
 # execute the (i386) 32-bit loader at all; cmake/i386-exec.sh tells whether it
 # can, and installs an emulator where it cannot.
 
-find_program(QLN_WINE_LOADER wine64 PATHS /usr/lib/wine /usr/lib64/wine NO_DEFAULT_PATH)
-if(NOT QLN_WINE_LOADER)
-  find_program(QLN_WINE_LOADER wine64 REQUIRED)
-endif()
+find_program(QLN_WINE_LOADER wine64 HINTS /usr/lib/wine /usr/lib64/wine REQUIRED)
 find_program(QLN_WINESERVER wineserver REQUIRED)
 set(QLN_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 

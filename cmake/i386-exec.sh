@@ -114,10 +114,12 @@ fetch() {
   trap - EXIT
 }
 
+mount_binfmt() {
+  [ -f "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
+}
+
 register() {
-  if [ ! -f "$binfmt/register" ]; then
-    mount -t binfmt_misc binfmt_misc "$binfmt"
-  fi
+  mount_binfmt
   [ -f "$handler" ] && echo -1 >"$handler"
   # The ELF header of i386 programs and libraries; "F" opens the emulator
   # now, so it serves every mount namespace and chroot alike.
@@ -147,10 +149,7 @@ install)
   echo "emulated: they run through qemu-i386 $(cut -d' ' -f2 "$cache/stamp") ($cache)"
   ;;
 enable)
-  if [ ! -f "$binfmt/register" ] && [ -d "$binfmt" ]; then
-    mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
-  fi
-  if registered || [ "$(i386_runs)" != none ]; then
+  if [ "$(i386_runs)" != none ]; then
     exit 0
   fi
   if ! cached; then

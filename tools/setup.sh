@@ -33,12 +33,13 @@ if [ ${#missing[@]} -gt 0 ] || [ $emulate = yes ]; then
   fi
 fi
 
-apt_log=$(mktemp)
-trap 'rm -f "$apt_log"' EXIT
-apt() {
-  if ! DEBIAN_FRONTEND=noninteractive "$@" >"$apt_log" 2>&1; then
+# Runs a command with its output kept aside, shown only when it fails.
+quiet_log=$(mktemp)
+trap 'rm -f "$quiet_log"' EXIT
+quietly() {
+  if ! DEBIAN_FRONTEND=noninteractive "$@" >"$quiet_log" 2>&1; then
     echo "setup: '$*' failed:" >&2
-    tail -n 30 "$apt_log" >&2
+    tail -n 30 "$quiet_log" >&2
     exit 1
   fi
 }
@@ -46,13 +47,13 @@ apt() {
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing ${#missing[@]} packages..."
   dpkg --add-architecture i386
-  apt apt-get update -qq
+  quietly apt-get update -qq
 fi
 if [ $emulate = yes ]; then
   i386=$(sh cmake/i386-exec.sh install)
 fi
 if [ ${#missing[@]} -gt 0 ]; then
-  apt apt-get install -y -qq "${missing[@]}"
+  quietly apt-get install -y -qq "${missing[@]}"
 fi
 
 # Ninja's progress as one line that updates on a terminal, and as a few
@@ -76,13 +77,7 @@ werror=${QLN_WERROR:-OFF}
 built=()
 for preset in win32 win64; do
   echo "Building $preset..."
-  configure_log=$(mktemp)
-  if ! cmake --preset "$preset" -DQLN_WERROR="$werror" >"$configure_log" 2>&1; then
-    cat "$configure_log" >&2
-    rm -f "$configure_log"
-    exit 1
-  fi
-  rm -f "$configure_log"
+  quietly cmake --preset "$preset" -DQLN_WERROR="$werror"
   cmake --build --preset "$preset" | progress "$preset"
   dlls=
   for dll in Dravik Ambrel Kestrine; do

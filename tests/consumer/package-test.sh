@@ -27,6 +27,17 @@ fail() {
   exit 1
 }
 
+# logged LOG WHAT COMMAND...: runs COMMAND with its output in LOG, shown when
+# it fails.
+logged() {
+  logged_file=$1 logged_what=$2
+  shift 2
+  "$@" > "$logged_file" 2>&1 || {
+    cat "$logged_file"
+    fail "$logged_what"
+  }
+}
+
 # expect_line FILE REGEX: FILE holds a whole line matching the extended REGEX.
 expect_line() {
   grep -Eqx -- "$2" "$1" || fail "no line matching '$2' in $1"
@@ -45,12 +56,9 @@ cmake)
   mkdir -p "$work"
   # The configure line of the README's "Install and use".
   log=$work/configure.log
-  cmake -S "$here" -B "$work/build" -G Ninja -DCMAKE_SYSTEM_NAME=Windows \
-        -DCMAKE_CXX_COMPILER="$compiler" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_PREFIX_PATH="$prefix" > "$log" 2>&1 || {
-    cat "$log"
-    fail "configure"
-  }
+  logged "$log" "configure" \
+    cmake -S "$here" -B "$work/build" -G Ninja -DCMAKE_SYSTEM_NAME=Windows \
+          -DCMAKE_CXX_COMPILER="$compiler" -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix"
   if grep -q 'CMake Warning' "$log"; then
     cat "$log"
     fail "the configure with $compiler warned"
@@ -115,17 +123,13 @@ nsis)
   # it. makensis changes into the script's folder and writes the installer there.
   script=Examples/Kestrine/KestrineExample.nsi
   rm -f "$examples/KestrineExample.exe"
-  (cd "$prefix" && "$makensis" "$script") > "$work/makensis.log" 2>&1 || {
-    cat "$work/makensis.log"
-    fail "makensis $script in $prefix"
-  }
+  logged "$work/makensis.log" "makensis $script in $prefix" \
+    sh -c 'cd "$1" && "$2" "$3"' - "$prefix" "$makensis" "$script"
   mv "$examples/KestrineExample.exe" "$work/" || fail "makensis wrote no $examples/KestrineExample.exe"
   # Named from another folder, and with makensis staying there.
   relative=$(realpath --relative-to="$work/nocd" "$prefix")/$script
-  (cd "$work/nocd" && "$makensis" -NOCD "$relative") > "$work/makensis-nocd.log" 2>&1 || {
-    cat "$work/makensis-nocd.log"
-    fail "makensis -NOCD $relative in $work/nocd"
-  }
+  logged "$work/makensis-nocd.log" "makensis -NOCD $relative in $work/nocd" \
+    sh -c 'cd "$1" && "$2" -NOCD "$3"' - "$work/nocd" "$makensis" "$relative"
   [ -f "$work/nocd/KestrineExample.exe" ] || fail "makensis -NOCD wrote no $work/nocd/KestrineExample.exe"
 
   cp "$certificate" "$work/KestrineExample.cer" || fail "no certificate $certificate"
@@ -158,15 +162,12 @@ nsis)
 modules)
   source=$1 build=$2 work=$3 generator=$4 toolchain=$5 build_type=$6 werror=$7 boost=$8
   tree=$work/build
-  log=$work/build.log
   mkdir -p "$work"
-  { cmake -S "$source" -B "$tree" -G "$generator" --toolchain "$toolchain" \
+  logged "$work/configure.log" "the configure of the modules alone" \
+    cmake -S "$source" -B "$tree" -G "$generator" --toolchain "$toolchain" \
           -DCMAKE_BUILD_TYPE="$build_type" -DQLN_WERROR="$werror" -DQLN_BOOST_INCLUDE_DIR="$boost" \
-          -DBUILD_TESTING=OFF &&
-    cmake --build "$tree" --parallel 4; } > "$log" 2>&1 || {
-    cat "$log"
-    fail "the build of the modules alone"
-  }
+          -DBUILD_TESTING=OFF
+  logged "$work/build.log" "the build of the modules alone" cmake --build "$tree" --parallel 4
   # No test program, no GoogleTest, no benchmark, no CTest test.
   programs=$(find "$tree/bin" -name '*.exe')
   [ -z "$programs" ] || fail "the build of the modules alone made programs: $programs"

@@ -171,20 +171,26 @@ BOOL WINAPI fakeEnumProcesses(DWORD* ids, DWORD bytes, DWORD* used) {
     return TRUE;
 }
 
-BOOL WINAPI fakeTerminateProcess(HANDLE process, UINT code) {
-    if (GetProcessId(process) != GetCurrentProcessId())
-        return g_real.terminateProcess(process, code);
-    ++g_world.terminated;
+// Counts what a scan did to this process, which then leaves the list; false
+// for any other process, which the real import serves.
+bool endsThisProcess(DWORD processId, int& count) {
+    if (processId != GetCurrentProcessId())
+        return false;
+    ++count;
     leaveTheList();
-    return TRUE;
+    return true;
+}
+
+BOOL WINAPI fakeTerminateProcess(HANDLE process, UINT code) {
+    return endsThisProcess(GetProcessId(process), g_world.terminated)
+               ? TRUE
+               : g_real.terminateProcess(process, code);
 }
 
 BOOL WINAPI fakeEnumWindows(WNDENUMPROC callback, LPARAM processId) {
-    if (DWORD(processId) != GetCurrentProcessId())
-        return g_real.enumWindows(callback, processId);
-    ++g_world.windowsClosed;
-    leaveTheList();
-    return TRUE;
+    return endsThisProcess(DWORD(processId), g_world.windowsClosed)
+               ? TRUE
+               : g_real.enumWindows(callback, processId);
 }
 
 // Memory runs out for every block above this size.
