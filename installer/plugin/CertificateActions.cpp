@@ -286,6 +286,10 @@ LONG removeCertReference(const wchar_t* keyPath, const wchar_t* filePath, DWORD 
             // The last reference, or a counter of 0 that stands for none.
             RegDeleteValueW(key, name.data());
             result = kNoReferenceLeft;
+        } else if (count == kCounterLimit) {
+            // A full counter may stand for more files than it can count, so
+            // it is never lowered: the certificate stays while one may be left.
+            result = kReferencesRemain;
         } else {
             writeCounter(key, name.data(), BYTE(count - 1));
             result = kReferencesRemain;
@@ -303,7 +307,13 @@ DWORD uninstallCertFromFile(const wchar_t* filePath) {
     DWORD failure = kFileNotOpened;
     if (!readCertificate(filePath, &certificate, &failure))
         return failure;
-    const CRYPT_INTEGER_BLOB& serial = certificate->pCertInfo->SerialNumber;
+    // A recorded path drops the reference it was installed with: its file
+    // may hold another certificate by now, one that other paths reference.
+    // Only a path never recorded goes by the certificate in its file.
+    CRYPT_INTEGER_BLOB serial = certificate->pCertInfo->SerialNumber;
+    std::vector<BYTE> recorded;
+    if (referencedSerial(kReferenceKey, filePath, recorded) && !recorded.empty())
+        serial = {DWORD(recorded.size()), recorded.data()};
     if (removeCertReference(kReferenceKey, filePath, serial.cbData, serial.pbData) !=
         kNoReferenceLeft) {
         CertFreeCertificateContext(certificate);

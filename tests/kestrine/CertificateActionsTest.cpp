@@ -554,6 +554,9 @@ TEST_F(CertificateActions, CounterThatReadsAsZeroIsNoReference) {
     }
 }
 
+// A full counter may stand for more files than it can count: installs keep
+// it full, and no uninstall lowers it, recorded path or not, so the
+// certificate stays while any file may still reference it.
 TEST_F(CertificateActions, FullCounterStaysFull) {
     std::wstring first = certificateFile(L"a", L"first.der");
     EXPECT_EQ(install(first), L"success");
@@ -561,9 +564,14 @@ TEST_F(CertificateActions, FullCounterStaysFull) {
     std::wstring second = certificateFile(L"a", L"second.der");
     EXPECT_EQ(install(second), L"success");
     EXPECT_EQ(value(kCounterAB), count(0xFF));
-    EXPECT_EQ(uninstall(second), L"success");
-    EXPECT_EQ(value(kCounterAB), count(0xFE));
-    EXPECT_EQ(storeSerials(), std::vector<Bytes>{kSerialAB});
+    for (const std::wstring& path :
+         {second, first, certificateFile(L"a", L"never-installed.der")}) {
+        EXPECT_EQ(uninstall(path), L"success");
+        EXPECT_EQ(value(path), kNone);
+        EXPECT_EQ(value(kCounterAB), count(0xFF));
+        EXPECT_EQ(storeSerials(), std::vector<Bytes>{kSerialAB});
+        EXPECT_TRUE(g_ledger.storeDeletions.empty());
+    }
 }
 
 // 90 bytes need a counter name longer than 260 units; it is written whole.
@@ -615,6 +623,43 @@ TEST_F(CertificateActions, ReinstallWithAnotherCertificateMovesTheReference) {
         if (otherFileHoldsOld) {
             EXPECT_EQ(uninstall(other), L"success");
         }
+        EXPECT_TRUE(storeRemoved());
+        EXPECT_FALSE(keyExists());
+    }
+}
+
+// The uninstall of a path whose file was replaced by another certificate's
+// drops the reference the path was installed with: the file's certificate
+// stays for the path that still holds it, and the recorded one goes with its
+// last reference.
+TEST_F(CertificateActions, UninstallAfterTheFileChangedDropsTheRecordedReference) {
+    for (bool otherFileHoldsOld : {false, true}) {
+        SCOPED_TRACE(otherFileHoldsOld ? "the recorded certificate has another file"
+                                       : "the path was the recorded certificate's only file");
+        std::wstring path = certificateFile(L"a", L"changing.der");
+        std::wstring holder = certificateFile(L"c", L"holder.der");
+        std::wstring other = certificateFile(L"a", L"other.der");
+        EXPECT_EQ(install(path), L"success");
+        EXPECT_EQ(install(holder), L"success");
+        if (otherFileHoldsOld) {
+            EXPECT_EQ(install(other), L"success");
+        }
+        certificateFile(L"c", L"changing.der");
+
+        EXPECT_EQ(uninstall(path), L"success");
+        EXPECT_EQ(value(path), kNone);
+        EXPECT_EQ(value(holder), kSerialC);
+        EXPECT_EQ(value(kCounterC), count(1));
+        EXPECT_TRUE(g_ledger.storeDeletions.empty());
+        if (otherFileHoldsOld) {
+            EXPECT_EQ(value(kCounterAB), count(1));
+            EXPECT_EQ(storeSerials().size(), 2u);
+            EXPECT_EQ(uninstall(other), L"success");
+        }
+        EXPECT_EQ(value(kCounterAB), kNone);
+        EXPECT_EQ(storeSerials(), std::vector<Bytes>{kSerialC});
+
+        EXPECT_EQ(uninstall(holder), L"success");
         EXPECT_TRUE(storeRemoved());
         EXPECT_FALSE(keyExists());
     }

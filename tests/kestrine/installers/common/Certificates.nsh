@@ -2,9 +2,10 @@
 ; top level, so it is no scenario itself): the build's openssl-made
 ; certificates unpacked into the installer's plug-in folder, and macros that
 ; look at and empty the machine's store "Quillon, Inc." and the reference key
-; of the 64-bit registry view. They use $R6-$R9.
+; of the 64-bit registry view. They use $R2-$R9.
 ;   a.der and b.der: two certificates of the serial number 0A 1B 2C
 ;   c.der:           a certificate of the serial number 3D 4E 5F
+; Their subjects are "Kestrine test " and the file's name.
 !define CERTS "$PLUGINSDIR"
 !define CERT_STORE "Quillon, Inc."
 !define CERT_KEY "SOFTWARE\Quillon\ReferencedCerts"
@@ -52,6 +53,42 @@
   IntCmp $R9 0 0 cert_counter_done_${CERT_LABEL} cert_counter_done_${CERT_LABEL}
   StrCpy ${var} $R7
   cert_counter_done_${CERT_LABEL}:
+!macroend
+
+; The certificates of the store by the last word of their subjects, in the
+; store's order ("a c"), or "none".
+!macro CertificateNames var
+  !define /redef /math CERT_LABEL ${CERT_LABEL} + 1
+  StrCpy $R6 ""
+  StrCpy $R9 0
+  System::Call 'crypt32::CertOpenStore(i 10, i 1, i 0, i 0x28000, w "${CERT_STORE}") i .R8'
+  IntCmp $R8 0 cert_names_done_${CERT_LABEL}
+  cert_names_next_${CERT_LABEL}:
+    System::Call 'crypt32::CertEnumCertificatesInStore(i R8, i R9) i .R9'
+    IntCmp $R9 0 cert_names_close_${CERT_LABEL}
+    System::Call 'crypt32::CertGetNameStringW(i R9, i 4, i 0, i 0, w .R7, i ${NSIS_MAX_STRLEN}) i'
+    StrCpy $R7 $R7 "" 14
+    StrCpy $R6 "$R6 $R7"
+    Goto cert_names_next_${CERT_LABEL}
+  cert_names_close_${CERT_LABEL}:
+  System::Call 'crypt32::CertCloseStore(i R8, i 0)'
+  cert_names_done_${CERT_LABEL}:
+  StrCmp $R6 "" 0 +2
+    StrCpy $R6 " none"
+  StrCpy ${var} $R6 "" 1
+!macroend
+
+; "yes" when the reference key holds a path value named `path`, else "no".
+!macro ReferencePath path var
+  !define /redef /math CERT_LABEL ${CERT_LABEL} + 1
+  StrCpy ${var} "no"
+  System::Call 'advapi32::RegOpenKeyExW(i 0x80000002, w "${CERT_KEY}", i 0, i 0x20119, *i .R8) i .R9'
+  IntCmp $R9 0 0 cert_path_done_${CERT_LABEL} cert_path_done_${CERT_LABEL}
+  System::Call 'advapi32::RegQueryValueExW(i R8, w "${path}", i 0, i 0, i 0, i 0) i .R9'
+  System::Call 'advapi32::RegCloseKey(i R8)'
+  IntCmp $R9 0 0 cert_path_done_${CERT_LABEL} cert_path_done_${CERT_LABEL}
+  StrCpy ${var} "yes"
+  cert_path_done_${CERT_LABEL}:
 !macroend
 
 ; "yes" when the reference key exists, else "no".
