@@ -272,9 +272,11 @@ bool failPass(HWND popup, const wchar_t* text) {
 }  // namespace
 
 // Opens the taskbar's context menu and its first submenu (the toolbar list)
-// with posted keys, and picks the toolbar's item when it is ticked or when
-// `force` is set. True when it picked the item; on false it has pushed one
-// failure text.
+// with posted keys. Without `force` it picks the toolbar's item when it is
+// ticked; with `force` it leaves the toolbar shown: it picks the item when it
+// is unticked, and closes the menu without picking when it is ticked. True
+// when the item was picked, or found ticked with `force`; on false it has
+// pushed one failure text.
 bool clickTaskbarToolbarItem(bool force) {
     HWND tray = FindWindowExW(nullptr, nullptr, L"Shell_TrayWnd", nullptr);
     if (tray == nullptr) {
@@ -318,8 +320,15 @@ bool clickTaskbarToolbarItem(bool force) {
     UINT state = GetMenuState(toolbars, UINT(position), MF_BYPOSITION);
     if (state == UINT(-1))
         return failPass(popup, L"Invalid menu state");
-    if ((state & MF_CHECKED) == 0 && !force)
+    bool ticked = (state & MF_CHECKED) != 0;
+    if (!ticked && !force)
         return failPass(popup, L"Menu item already unselected");
+    if (ticked && force) {
+        // A pass before that picked nothing left the toolbar shown; picking
+        // would take it away.
+        dismissMenu(popup);
+        return true;
+    }
     // The submenu opened with its first item selected.
     for (int step = 0; step < position; ++step)
         postKey(popup, VK_DOWN);

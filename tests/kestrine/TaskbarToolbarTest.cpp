@@ -233,7 +233,7 @@ std::vector<ToolbarItem> toolbarsWithTitle(bool checked) {
 
 // "hide" picks the ticked item by its position and the shell unticks it; on
 // an unticked item nothing is picked and the menu is closed again. "show"
-// first runs that pass, then picks the item whatever its state: a shown
+// first runs that pass, then picks the item when it is unticked: a shown
 // toolbar is hidden and shown again, a hidden one is shown after a first pass
 // that leaves its own text below the result.
 TEST_F(ToolbarEnabler, PassesOverTickedAndUntickedItems) {
@@ -381,4 +381,65 @@ TEST_F(ToolbarEnabler, InvalidMenuStateClosesTheMenu) {
     EXPECT_TRUE(taskbar.waitForClosedMenus()) << "the menu stays open";
     EXPECT_TRUE(taskbar.picked().empty());
     EXPECT_TRUE(taskbar.checked(2));
+}
+
+namespace {
+// The import that the fakes below spoil once and then pass on to.
+void* g_unspoiled = nullptr;
+int g_spoiledCalls = 0;
+
+UINT WINAPI fakeStateUnreadableOnce(HMENU menu, UINT item, UINT flags) {
+    if (g_spoiledCalls++ == 0)
+        return UINT(-1);
+    return reinterpret_cast<decltype(&GetMenuState)>(g_unspoiled)(menu, item, flags);
+}
+
+// The menu window is there but has no menu yet.
+LRESULT WINAPI fakeNoMenuOnce(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == MN_GETHMENU && g_spoiledCalls++ == 0)
+        return 0;
+    return reinterpret_cast<decltype(&SendMessageW)>(g_unspoiled)(window, message, wParam,
+                                                                   lParam);
+}
+}  // namespace
+
+// A first pass of "show" that picks nothing leaves the toolbar as it was; the
+// second pass then picks the item only when it is unticked, and a ticked one,
+// the toolbar shown already, it leaves alone and closes the menu.
+TEST_F(ToolbarEnabler, ShowAfterAFailedFirstPassKeepsTheToolbarShown) {
+    struct Case {
+        const char* what;
+        const char* import;
+        void* fake;
+        bool checked;
+        std::vector<std::wstring> pushed;
+        std::vector<int> picked;
+    } const cases[] = {
+        {"state unreadable, ticked", "GetMenuState",
+         reinterpret_cast<void*>(&fakeStateUnreadableOnce), true,
+         {L"Toolbar operation successful", L"Invalid menu state", L"below"}, {}},
+        {"no menu yet, ticked", "SendMessageW", reinterpret_cast<void*>(&fakeNoMenuOnce), true,
+         {L"Toolbar operation successful", L"Didn't find toolbar: closing window", L"below"},
+         {}},
+        {"state unreadable, unticked", "GetMenuState",
+         reinterpret_cast<void*>(&fakeStateUnreadableOnce), false,
+         {L"Toolbar operation successful", L"Invalid menu state", L"below"}, {2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ImportPatch patch(plugin_.handle(), "user32.dll", c.import, c.fake);
+        ASSERT_TRUE(patch.applied());
+        g_unspoiled = patch.original();
+        g_spoiledCalls = 0;
+        TaskbarLayout layout;
+        layout.toolbars = toolbarsWithTitle(c.checked);
+        FakeTaskbar taskbar(layout);
+        ASSERT_TRUE(taskbar.ok());
+        EXPECT_EQ(enable(L"show"), c.pushed);
+        EXPECT_TRUE(taskbar.waitForClosedMenus()) << "a menu stays open";
+        EXPECT_EQ(taskbar.menusOpened(), 2);
+        EXPECT_EQ(taskbar.picked(), c.picked);
+        EXPECT_TRUE(taskbar.checked(2));
+        EXPECT_FALSE(keysInOwnQueue());
+    }
 }
