@@ -4,6 +4,18 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
+# Without a configured build ctest finds no test; a run that tests nothing
+# must not pass.
+missing=()
+for preset in win32 win64; do
+  [ -f "build/$preset/CTestTestfile.cmake" ] || missing+=("$preset")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  widths=$(IFS=,; echo "${missing[*]}")
+  echo "no build of ${widths//,/, } (no build/<width>/CTestTestfile.cmake): bash tools/setup.sh makes it" >&2
+  exit 1
+fi
+
 i386=$(sh cmake/i386-exec.sh probe)
 echo "i386 programs: ${i386#*: }"
 
