@@ -363,6 +363,18 @@ protected:
         return path;
     }
 
+    // A path installed holding a, and another path holding a installed too
+    // when `otherInstalled`; then the file at the first path holds c.
+    void installAndChangeToC(bool otherInstalled, std::wstring* path, std::wstring* other) {
+        *path = certificateFile(L"a", L"changing.der");
+        *other = certificateFile(L"a", L"other.der");
+        if (otherInstalled) {
+            EXPECT_EQ(install(*other), L"success");
+        }
+        EXPECT_EQ(install(*path), L"success");
+        certificateFile(L"c", L"changing.der");
+    }
+
     std::wstring fileHolding(const std::string& contents, const wchar_t* name) {
         std::wstring path = folder_ + name;
         HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -600,13 +612,8 @@ TEST_F(CertificateActions, ReinstallWithAnotherCertificateMovesTheReference) {
     for (bool otherFileHoldsOld : {false, true}) {
         SCOPED_TRACE(otherFileHoldsOld ? "the old certificate has another file"
                                        : "the path was the old certificate's only file");
-        std::wstring path = certificateFile(L"a", L"changing.der");
-        std::wstring other = certificateFile(L"a", L"other.der");
-        if (otherFileHoldsOld) {
-            EXPECT_EQ(install(other), L"success");
-        }
-        EXPECT_EQ(install(path), L"success");
-        certificateFile(L"c", L"changing.der");
+        std::wstring path, other;
+        installAndChangeToC(otherFileHoldsOld, &path, &other);
         EXPECT_EQ(install(path), L"success");
 
         EXPECT_EQ(value(path), kSerialC);
@@ -636,15 +643,10 @@ TEST_F(CertificateActions, UninstallAfterTheFileChangedDropsTheRecordedReference
     for (bool otherFileHoldsOld : {false, true}) {
         SCOPED_TRACE(otherFileHoldsOld ? "the recorded certificate has another file"
                                        : "the path was the recorded certificate's only file");
-        std::wstring path = certificateFile(L"a", L"changing.der");
+        std::wstring path, other;
+        installAndChangeToC(otherFileHoldsOld, &path, &other);
         std::wstring holder = certificateFile(L"c", L"holder.der");
-        std::wstring other = certificateFile(L"a", L"other.der");
-        EXPECT_EQ(install(path), L"success");
         EXPECT_EQ(install(holder), L"success");
-        if (otherFileHoldsOld) {
-            EXPECT_EQ(install(other), L"success");
-        }
-        certificateFile(L"c", L"changing.der");
 
         EXPECT_EQ(uninstall(path), L"success");
         EXPECT_EQ(value(path), kNone);
