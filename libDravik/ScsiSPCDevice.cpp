@@ -628,6 +628,9 @@ bool ScsiSPCDevice::hasModePage(std::uint8_t pageCode, std::uint8_t subpageCode,
         if (!sent)
             return false;
 
+        // A list that was read replaces the earlier one: pages the device
+        // no longer reports go, and a refresh adds nothing twice.
+        std::multimap<std::uint8_t, std::uint8_t> found;
         // The walk stays within the page data the device returned; the
         // transfer asked for the mode data length plus the header.
         const std::uint32_t arrived = bytesArrived(modeBytes - (useModeSense10 ? 2u : 1u) + headerSize);
@@ -654,9 +657,10 @@ bool ScsiSPCDevice::hasModePage(std::uint8_t pageCode, std::uint8_t subpageCode,
             }
             if (offset + pageSize > end)
                 break;
-            modePages.insert(std::make_pair(static_cast<std::uint8_t>(page[0] & 0x3F), subpage));
+            found.insert(std::make_pair(static_cast<std::uint8_t>(page[0] & 0x3F), subpage));
             offset += pageSize;
         }
+        modePages.swap(found);
     }
     if (pageCode >= 0x40)
         return false;
@@ -702,9 +706,10 @@ qln::String ScsiSPCDevice::getSerialNumber(bool force) {
                              "be present.");
         return qln::String::EMPTY;
     }
-    // No character beyond those that arrived.
+    // PAGE LENGTH is bytes 2-3; no character beyond the area or those that
+    // arrived.
     const std::uint32_t arrived = bytesArrived(kSerialArea);
-    const std::uint32_t count = smallest(smallest(area[3], kSerialArea - 4), beyond(arrived, 4));
+    const std::uint32_t count = smallest(smallest(getBE16(area + 2), kSerialArea - 4), beyond(arrived, 4));
     qln::String serial(reinterpret_cast<const char*>(area + 4), count);
     serial.trim();
     return serial;
