@@ -89,10 +89,11 @@ const std::uint8_t kReadSubChannel = 0x42;
 const std::uint8_t kSetReadAhead = 0xA7;
 const std::uint8_t kSetCdSpeed = 0xBB;
 
-// READ TOC answers: a 2-byte data length that counts the bytes after itself
-// and 2 more header bytes. A read of data length + 4 bytes therefore comes
-// back 2 bytes short from a well-formed drive.
+// READ TOC answers: a 2-byte data length that counts the bytes after itself,
+// then 2 more header bytes. An answer up to 2 bytes short of its data length
+// is still read, as far as whole descriptors arrived.
 const std::size_t kTocHeader = 4;
+const std::size_t kTocLengthField = 2;
 const std::uint32_t kTocShortfallAccepted = 2;
 // GET PERFORMANCE answers: an 8-byte header with a 4-byte data length.
 const std::size_t kPerformanceHeader = 8;
@@ -667,7 +668,10 @@ bool ScsiMMCDevice::getTOCElementsImp(_MMC_READ_TOC_FORMAT_CODE format, bool msf
         logTocFailure("794 ", format, msf, answer.getLength());
         return false;
     }
-    answer.resize(getBE16(answer.getData()) + kTocHeader, true);
+    // The data length counts the bytes after its own 2; the whole answer
+    // never reads less than the header.
+    const std::size_t total = getBE16(answer.getData()) + kTocLengthField;
+    answer.resize(total > kTocHeader ? total : kTocHeader, true);
     if (!readTOCInformation(format, msf, answer, trackOrSession)) {
         const cmd_result_info& result = getLastResult();
         if (result.code != CMD_RESULT_UNDERRUN || result.detail > kTocShortfallAccepted) {
