@@ -771,12 +771,11 @@ bool ScsiSPCDevice::isSelfTestRunning(std::int8_t* percent) {
                 const std::uint32_t size = d[1] + 2u;
                 if (offset + size > arrived)
                     break;
-                if (d[0] == kSenseKeySpecificDescriptor && d[1] >= 0x06) {
-                    // The self-test runs; SKSV tells only whether its
-                    // progress is given.
-                    if ((d[4] & 0x80) && percent != nullptr)
+                if (d[0] == kSenseKeySpecificDescriptor && d[1] == 0x06) {
+                    const bool sksv = (d[4] & 0x80) != 0;
+                    if (sksv && percent != nullptr)
                         *percent = progressPercent(d + 5);
-                    return true;
+                    return sksv;
                 }
                 offset += size;
             }

@@ -219,8 +219,7 @@ std::vector<RunningCase> runningCases() {
         // Information descriptor at 8, the progress one at 20.
         {"DescriptorAfterInformation",
          descriptors(0x02, 20, kInformationDescriptor + progressDescriptor(true, 0xC000)), true, 75},
-        // The self-test runs; the device just reports no progress.
-        {"DescriptorSksvClear", descriptors(0x02, 8, progressDescriptor(false, 0x8000)), true, -1},
+        {"DescriptorSksvClear", descriptors(0x02, 8, progressDescriptor(false, 0x8000)), false, -1},
         {"DescriptorFormatInProgress", descriptors(0x02, 8, progressDescriptor(true, 0x8000), 0x04, 0x04), false,
          -1},
         {"DescriptorMediumNotPresent", descriptors(0x02, 0, {}, 0x3A, 0x00), false, -1},
