@@ -29,10 +29,12 @@ const AscPair kListedPairs[] = {
 #define SCSI_ASC_ROW(asc, first, count)
 #define SCSI_ASC_TEXT(asc, ascq, text) {asc, ascq},
 #define SCSI_ASC_UNASSIGNED(asc, ascq) {asc, ascq},
+#define SCSI_ASC_RANGE(asc, first, last, text)
 #include "ScsiAscTable.inc"
 #undef SCSI_ASC_ROW
 #undef SCSI_ASC_TEXT
 #undef SCSI_ASC_UNASSIGNED
+#undef SCSI_ASC_RANGE
 };
 const char* const kVendorIds[] = {
 #define SCSI_VENDOR(id, name) id,

@@ -255,10 +255,12 @@ const char* const asc_ascq_entries[] = {
 #define SCSI_ASC_ROW(asc, first, count)
 #define SCSI_ASC_TEXT(asc, ascq, text) text,
 #define SCSI_ASC_UNASSIGNED(asc, ascq) NOTINSPEC,
+#define SCSI_ASC_RANGE(asc, first, last, text)
 #include "ScsiAscTable.inc"
 #undef SCSI_ASC_ROW
 #undef SCSI_ASC_TEXT
 #undef SCSI_ASC_UNASSIGNED
+#undef SCSI_ASC_RANGE
 };
 
 struct AscRow {
@@ -270,12 +272,35 @@ const AscRow asc_ascq_rows[] = {
 #define SCSI_ASC_ROW(asc, first, count) {first, count},
 #define SCSI_ASC_TEXT(asc, ascq, text)
 #define SCSI_ASC_UNASSIGNED(asc, ascq)
+#define SCSI_ASC_RANGE(asc, first, last, text)
 #include "ScsiAscTable.inc"
 #undef SCSI_ASC_ROW
 #undef SCSI_ASC_TEXT
 #undef SCSI_ASC_UNASSIGNED
+#undef SCSI_ASC_RANGE
 };
 static_assert(countOf(asc_ascq_rows) == kLastAsc + 1u, "one row per ASC 00h..74h");
+
+// Qualifiers from 80h on that the list assigns as a whole range (T10 writes
+// them NNh, the range in the text); the rest from 80h on are vendor specific.
+struct AscRange {
+    unsigned char asc;
+    unsigned char first;
+    unsigned char last;
+    const char* text;
+};
+
+const AscRange asc_ascq_ranges[] = {
+#define SCSI_ASC_ROW(asc, first, count)
+#define SCSI_ASC_TEXT(asc, ascq, text)
+#define SCSI_ASC_UNASSIGNED(asc, ascq)
+#define SCSI_ASC_RANGE(asc, first, last, text) {asc, first, last, text},
+#include "ScsiAscTable.inc"
+#undef SCSI_ASC_ROW
+#undef SCSI_ASC_TEXT
+#undef SCSI_ASC_UNASSIGNED
+#undef SCSI_ASC_RANGE
+};
 
 // Pairs answered before the rows (assignments outside the rows' counts, and
 // a qualifier of 5Dh above 7Fh).
@@ -358,6 +383,10 @@ const char* ScsiDevice::getASCerrstr(unsigned char asc, unsigned char ascq) {
         if (pair.asc == asc && pair.ascq == ascq)
             return pair.text;
     }
+    for (const AscRange& range : asc_ascq_ranges) {
+        if (range.asc == asc && range.first <= ascq && ascq <= range.last)
+            return range.text;
+    }
     if (asc >= 0x80 || ascq >= 0x80)
         return VENDORSPECIFIC;
     if (asc > kLastAsc)
@@ -407,12 +436,10 @@ const char* ScsiDevice::getlogpagestr(unsigned char page, _SPC_PERIPHERAL_DEVICE
     const unsigned int code = page & 0x3Fu;  // the top two bits are PC/SPF, not the code
     if (code == 0x15 && type == SPC_AUTOMATION_DRIVE_INTERFACE)
         return "Service Buffers Information";
-    if (code >= 0x31 && code <= 0x3E)
+    if (code >= 0x30 && code <= 0x3E)
         return VENDORSPECIFIC;
     if (code == 0x3F)
         return RESERVED;
-    if (code == 0x30)
-        return NOTINSPEC;
     return log_page_table[code];
 }
 

@@ -89,10 +89,11 @@ const std::uint8_t kReadSubChannel = 0x42;
 const std::uint8_t kSetReadAhead = 0xA7;
 const std::uint8_t kSetCdSpeed = 0xBB;
 
-// READ TOC answers: a 2-byte data length that counts the bytes after itself
-// and 2 more header bytes. A read of data length + 4 bytes therefore comes
-// back 2 bytes short from a well-formed drive.
+// READ TOC answers: a 2-byte data length that counts the bytes after itself,
+// then 2 more header bytes. An answer up to 2 bytes short of its data length
+// is still read, as far as whole descriptors arrived.
 const std::size_t kTocHeader = 4;
+const std::size_t kTocLengthField = 2;
 const std::uint32_t kTocShortfallAccepted = 2;
 // GET PERFORMANCE answers: an 8-byte header with a 4-byte data length.
 const std::size_t kPerformanceHeader = 8;
@@ -500,8 +501,15 @@ bool ScsiMMCDevice::getFeature(_MMC_FEATURES feature, mmc_feature_generic_t& des
     const std::uint16_t allocation = static_cast<std::uint16_t>(length + kConfigurationHeader);
     qln::Buffer<unsigned char> answer(allocation);
     unsigned char* bytes = answer.getData();
+    // A drive sends no more than it has: with RT 2, or a descriptor shorter
+    // than the record, the transfer ends short. What arrived counts once
+    // the header is among it.
     if (!getConfiguration(feature, *reinterpret_cast<mmc_get_configuration_feature_list_hdr_t*>(bytes),
-                          allocation, rt))
+                          allocation, rt) &&
+        getLastResult().code != CMD_RESULT_UNDERRUN)
+        return false;
+    const std::uint32_t arrived = bytesArrived(allocation);
+    if (arrived < kConfigurationHeader)
         return false;
     const std::uint32_t dataLength = getBE32(bytes);
     if (dataLength < 4) {
@@ -511,15 +519,17 @@ bool ScsiMMCDevice::getFeature(_MMC_FEATURES feature, mmc_feature_generic_t& des
         return false;
     }
     // The data length counts from byte 4: one that ends inside the first
-    // descriptor's 4-byte header leaves bytes 8 on outside the drive's
-    // answer, whatever they hold.
-    if (dataLength - 4 < 4)
+    // descriptor's 4-byte header, or a transfer that does, leaves bytes 8 on
+    // outside the drive's answer, whatever they hold.
+    const std::uint32_t received = arrived - static_cast<std::uint32_t>(kConfigurationHeader);
+    if (dataLength - 4 < 4 || received < 4)
         return false;
     if (getBE16(bytes + kConfigurationHeader) != (static_cast<std::uint32_t>(feature) & 0xFFFF))
         return false;
-    const std::uint32_t copy = dataLength - 4 < length ? dataLength - 4 : length;
-    if (copy != 0)
-        std::memcpy(&descriptor, bytes + kConfigurationHeader, copy);
+    std::uint32_t copy = dataLength - 4 < length ? dataLength - 4 : length;
+    if (received < copy)
+        copy = received;
+    std::memcpy(&descriptor, bytes + kConfigurationHeader, copy);
     return true;
 }
 
@@ -558,8 +568,9 @@ bool ScsiMMCDevice::updateFeaturesList(bool force) {
             read = true;
         }
     }
-    // A forced re-read that fails must not leave a list that counts as read.
-    if (!read && force)
+    // A read that fails leaves no list, so the next request reads again: a
+    // first read often meets a UNIT ATTENTION after a medium change.
+    if (!read)
         featureList.reset();
     return read;
 }
@@ -599,7 +610,8 @@ bool ScsiMMCDevice::updateProfilesList(bool force) {
             }
         }
     }
-    if (!read && force)
+    // As for the feature list: no list after a failed read.
+    if (!read)
         profileList.reset();
     return read;
 }
@@ -656,7 +668,10 @@ bool ScsiMMCDevice::getTOCElementsImp(_MMC_READ_TOC_FORMAT_CODE format, bool msf
         logTocFailure("794 ", format, msf, answer.getLength());
         return false;
     }
-    answer.resize(getBE16(answer.getData()) + kTocHeader, true);
+    // The data length counts the bytes after its own 2; the whole answer
+    // never reads less than the header.
+    const std::size_t total = getBE16(answer.getData()) + kTocLengthField;
+    answer.resize(total > kTocHeader ? total : kTocHeader, true);
     if (!readTOCInformation(format, msf, answer, trackOrSession)) {
         const cmd_result_info& result = getLastResult();
         if (result.code != CMD_RESULT_UNDERRUN || result.detail > kTocShortfallAccepted) {

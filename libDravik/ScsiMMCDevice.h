@@ -306,7 +306,8 @@ public:
                           std::uint16_t allocationLength, _MMC_GET_CONFIGURATION_RT_FIELD rt);
 
     // The drive's descriptor of `feature` (its first `length` bytes, 4 to
-    // 65527); false when the drive lists another feature first.
+    // 65527, or as many as the drive sent); false when the drive lists
+    // another feature first.
     bool getFeature(_MMC_FEATURES feature, mmc_feature_generic_t& descriptor, std::uint16_t length,
                     _MMC_GET_CONFIGURATION_RT_FIELD rt);
     // current: the drive reports the feature current now (asked every time);
@@ -323,7 +324,8 @@ public:
     // (end of features, profiles and their caches)
 
 private:
-    // Read the lists from the drive the first time (or again with force).
+    // Read the lists from the drive the first time (or again with force); a
+    // read that fails leaves no list, so the next request reads again.
     bool updateFeaturesList(bool force);
     bool updateProfilesList(bool force);
 

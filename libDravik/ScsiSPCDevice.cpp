@@ -533,6 +533,19 @@ std::int8_t progressPercent(const std::uint8_t* at) {
     return static_cast<std::int8_t>(getBE16(at) / 655);
 }
 
+// NOT READY alone is no self-test: a drive without a medium (3Ah/00h), one
+// becoming ready (04h/01h) or one formatting (04h/04h, with the format's
+// progress) say NOT READY too. Only LOGICAL UNIT NOT READY, SELF-TEST IN
+// PROGRESS is one.
+bool selfTestInProgress(std::uint8_t asc, std::uint8_t ascq) {
+    return asc == 0x04 && ascq == 0x09;
+}
+
+// The sense-key-specific descriptor, whose bytes 4-6 hold SKSV and the
+// progress. Another progress indication (0Ah) has the same length and
+// belongs to another operation.
+const std::uint8_t kSenseKeySpecificDescriptor = 0x02;
+
 }  // namespace
 
 bool ScsiSPCDevice::hasLogPage(std::uint8_t pageCode) {
@@ -615,6 +628,9 @@ bool ScsiSPCDevice::hasModePage(std::uint8_t pageCode, std::uint8_t subpageCode,
         if (!sent)
             return false;
 
+        // A list that was read replaces the earlier one: pages the device
+        // no longer reports go, and a refresh adds nothing twice.
+        std::multimap<std::uint8_t, std::uint8_t> found;
         // The walk stays within the page data the device returned; the
         // transfer asked for the mode data length plus the header.
         const std::uint32_t arrived = bytesArrived(modeBytes - (useModeSense10 ? 2u : 1u) + headerSize);
@@ -641,9 +657,10 @@ bool ScsiSPCDevice::hasModePage(std::uint8_t pageCode, std::uint8_t subpageCode,
             }
             if (offset + pageSize > end)
                 break;
-            modePages.insert(std::make_pair(static_cast<std::uint8_t>(page[0] & 0x3F), subpage));
+            found.insert(std::make_pair(static_cast<std::uint8_t>(page[0] & 0x3F), subpage));
             offset += pageSize;
         }
+        modePages.swap(found);
     }
     if (pageCode >= 0x40)
         return false;
@@ -689,9 +706,10 @@ qln::String ScsiSPCDevice::getSerialNumber(bool force) {
                              "be present.");
         return qln::String::EMPTY;
     }
-    // No character beyond those that arrived.
+    // PAGE LENGTH is bytes 2-3; no character beyond the area or those that
+    // arrived.
     const std::uint32_t arrived = bytesArrived(kSerialArea);
-    const std::uint32_t count = smallest(smallest(area[3], kSerialArea - 4), beyond(arrived, 4));
+    const std::uint32_t count = smallest(smallest(getBE16(area + 2), kSerialArea - 4), beyond(arrived, 4));
     qln::String serial(reinterpret_cast<const char*>(area + 4), count);
     serial.trim();
     return serial;
@@ -732,13 +750,17 @@ bool ScsiSPCDevice::isSelfTestRunning(std::int8_t* percent) {
                         "381 " + "Fixed format sense data is not 'Valid'");
             if ((sense[2] & 0x0F) != 0x02)
                 return false;
+            // ASC and ASCQ (bytes 12-13) only when the additional sense
+            // length covers them and they arrived.
+            if (sense[7] < 6 || arrived < 14 || !selfTestInProgress(sense[12], sense[13]))
+                return false;
             // The progress field (bytes 15-17) only when it arrived.
             if (sense[7] >= 10 && arrived >= 18 && (sense[15] & 0x80) && percent != nullptr)
                 *percent = progressPercent(sense + 16);
             return true;
         }
         if (format == 0x72 || format == 0x73) {
-            if ((sense[1] & 0x0F) != 0x02)
+            if ((sense[1] & 0x0F) != 0x02 || arrived < 4 || !selfTestInProgress(sense[2], sense[3]))
                 return false;
             // Descriptors start within the additional sense length; only
             // those that lie wholly within the bytes that came are read.
@@ -749,7 +771,7 @@ bool ScsiSPCDevice::isSelfTestRunning(std::int8_t* percent) {
                 const std::uint32_t size = d[1] + 2u;
                 if (offset + size > arrived)
                     break;
-                if (d[1] == 0x06) {
+                if (d[0] == kSenseKeySpecificDescriptor && d[1] == 0x06) {
                     const bool sksv = (d[4] & 0x80) != 0;
                     if (sksv && percent != nullptr)
                         *percent = progressPercent(d + 5);

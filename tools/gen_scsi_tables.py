@@ -11,6 +11,11 @@ of macro calls that the C++ side expands into its arrays:
   SCSI_ASC_TEXT(asc, ascq, text)    an assigned (or obsolete) place
   SCSI_ASC_UNASSIGNED(asc, ascq)    a place inside the row that the list
                                     leaves unassigned
+  SCSI_ASC_RANGE(asc, first, last, text)
+                                    one text for the qualifiers first..last
+                                    of the ASC, all within 80h..FFh (a list
+                                    line "ASC<TAB>80-FF<TAB>text"); after the
+                                    row's entries
   SCSI_VENDOR(id, name)             one per vendor, ascending by the 8 bytes
 
 Usage: gen_scsi_tables.py [--data DIR] [--out DIR] [--check]
@@ -30,6 +35,9 @@ DEFAULT_DATA = os.path.join(REPO, "libDravik", "data")
 DEFAULT_OUT = os.path.join(REPO, "libDravik")
 
 LAST_ASC = 0x74
+# Rows hold qualifiers 00h..7Fh; those from 80h on are vendor specific unless
+# the list assigns a range of them.
+FIRST_RANGE_ASCQ = 0x80
 UNASSIGNED = "Not in Specification"
 VENDOR_ID_LENGTH = 8
 
@@ -75,30 +83,50 @@ def parse_hex_byte(field, where):
 
 
 def read_asc(path):
-    """Rows of (asc, [text or None for an unassigned place]) for 00h..74h."""
+    """Rows of (asc, [text or None for an unassigned place]) for 00h..74h,
+    and per ASC its ranges [(first, last, text)] of qualifiers 80h..FFh."""
     rows = [[] for _ in range(LAST_ASC + 1)]
+    ranges = [[] for _ in range(LAST_ASC + 1)]
     for number, line in enumerate(read_lines(path), 1):
         where = "%s:%d" % (path, number)
         fields = line.split("\t")
         if len(fields) != 3:
             raise DataError("%s: expected ASC, ASCQ and text" % where)
         asc = parse_hex_byte(fields[0], where)
-        ascq = parse_hex_byte(fields[1], where)
+        qualifiers = fields[1].split("-")
+        if len(qualifiers) > 2:
+            raise DataError("%s: %r is neither an ASCQ nor a range of them" % (where, fields[1]))
         text = fields[2]
         if asc > LAST_ASC:
             raise DataError("%s: ASC %02Xh beyond %02Xh" % (where, asc, LAST_ASC))
-        if ascq >= 0x80:
-            raise DataError("%s: ASCQ %02Xh is vendor specific" % (where, ascq))
-        if ascq != len(rows[asc]):
-            raise DataError("%s: ASCQ %02Xh out of order in row %02Xh (expected %02Xh)"
-                            % (where, ascq, asc, len(rows[asc])))
-        if any(rows[a] for a in range(asc + 1, LAST_ASC + 1)):
+        if any(rows[a] or ranges[a] for a in range(asc + 1, LAST_ASC + 1)):
             raise DataError("%s: row %02Xh after a later row" % (where, asc))
         if not text or text != text.strip():
             raise DataError("%s: empty text or blanks around it" % where)
         c_string(text, where)
+        if len(qualifiers) == 2:
+            first = parse_hex_byte(qualifiers[0], where)
+            last = parse_hex_byte(qualifiers[1], where)
+            if first < FIRST_RANGE_ASCQ or last < first:
+                raise DataError("%s: range %02Xh-%02Xh is not within %02Xh-FFh in ascending order"
+                                % (where, first, last, FIRST_RANGE_ASCQ))
+            if ranges[asc] and first <= ranges[asc][-1][1]:
+                raise DataError("%s: range %02Xh-%02Xh overlaps or follows a later one in row %02Xh"
+                                % (where, first, last, asc))
+            if text == UNASSIGNED:
+                raise DataError("%s: a range of unassigned qualifiers needs no line" % where)
+            ranges[asc].append((first, last, text))
+            continue
+        ascq = parse_hex_byte(qualifiers[0], where)
+        if ascq >= FIRST_RANGE_ASCQ:
+            raise DataError("%s: ASCQ %02Xh is vendor specific" % (where, ascq))
+        if ranges[asc]:
+            raise DataError("%s: ASCQ %02Xh after a range of row %02Xh" % (where, ascq, asc))
+        if ascq != len(rows[asc]):
+            raise DataError("%s: ASCQ %02Xh out of order in row %02Xh (expected %02Xh)"
+                            % (where, ascq, asc, len(rows[asc])))
         rows[asc].append(None if text == UNASSIGNED else text)
-    return rows
+    return rows, ranges
 
 
 def read_vendors(path):
@@ -137,12 +165,15 @@ ASC_ORIGIN = ('T10 "ASC-NUM.TXT, SCSI ASC/ASCQ Assignments, Numeric Sorted Listi
 VENDOR_ORIGIN = 'T10 vendor identification list, as of 2022/10/10'
 
 
-def asc_text(rows):
+def asc_text(table):
+    rows, ranges = table
     out = [HEADER.format(source="asc_ascq.tsv", origin=ASC_ORIGIN),
            "// SCSI_ASC_ROW(asc, first, count), SCSI_ASC_TEXT(asc, ascq, text),\n"
-           "// SCSI_ASC_UNASSIGNED(asc, ascq): see the generator.\n",
-           "// %d rows, %d entries, %d unassigned places.\n\n"
-           % (len(rows), sum(len(r) for r in rows), sum(r.count(None) for r in rows))]
+           "// SCSI_ASC_UNASSIGNED(asc, ascq), SCSI_ASC_RANGE(asc, first, last, text):\n"
+           "// see the generator.\n",
+           "// %d rows, %d entries, %d unassigned places; qualifier ranges: %d.\n\n"
+           % (len(rows), sum(len(r) for r in rows), sum(r.count(None) for r in rows),
+              sum(len(r) for r in ranges))]
     first = 0
     for asc, entries in enumerate(rows):
         out.append("SCSI_ASC_ROW(0x%02X, %d, %d)\n" % (asc, first, len(entries)))
@@ -153,6 +184,10 @@ def asc_text(rows):
             else:
                 out.append("SCSI_ASC_TEXT(0x%02X, 0x%02X, %s)\n"
                            % (asc, ascq, c_string(text, where)))
+        for low, high, text in ranges[asc]:
+            where = "ASC %02Xh ASCQ %02Xh-%02Xh" % (asc, low, high)
+            out.append("SCSI_ASC_RANGE(0x%02X, 0x%02X, 0x%02X, %s)\n"
+                       % (asc, low, high, c_string(text, where)))
         first += len(entries)
     return "".join(out)
 

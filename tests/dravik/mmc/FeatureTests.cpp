@@ -4,6 +4,7 @@
 // GET CONFIGURATION answers whose length fields claim more than arrived.
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -202,12 +203,42 @@ TEST_P(MmcFeatureTest, FeatureCopiesOnlyWhatTheDataLengthCovers) {
     EXPECT_EQ(bytes[12], 0xAB);
 }
 
-TEST_P(MmcFeatureTest, FeatureShortAnswerOfOneDescriptorFails) {
-    // RT 2 sends the asked descriptor only, fewer bytes than allocated.
-    model->on(ModelAnswer::good({kGetConfiguration}, configuration({featureDescriptor(0x0001, 8)})));
-    mmc_feature_generic_t record;
-    EXPECT_FALSE(mmc->getFeature(MMC_FEATURE_CORE, record, 100, MMC_GET_CONFIGURATION_RT_ONE));
-    EXPECT_EQ(mmc->getLastResult().code, 6);
+// A drive sends fewer bytes than the record can take (RT 2, or a descriptor
+// shorter than the record): what arrived counts once the header came, and
+// the record takes no byte beyond them.
+TEST_P(MmcFeatureTest, FeatureShortTransferCopiesWhatArrived) {
+    const Bytes core = configuration({featureDescriptor(0x0001, 8, 0x10)});  // 20 bytes, data length 16
+    struct Case {
+        const char* name;
+        Bytes answer;
+        bool found;
+        std::size_t copied;
+    };
+    Bytes claimsMore = core;
+    putBE32(claimsMore, 0, 100);
+    const Case cases[] = {
+        {"the 12-byte Core descriptor into a record of 256", core, true, 12},
+        {"a data length beyond what arrived", claimsMore, true, 12},
+        {"the descriptor header cut", Bytes(core.begin(), core.begin() + 10), false, 0},
+        {"only the header", Bytes(core.begin(), core.begin() + 8), false, 0},
+        {"the header cut", Bytes(core.begin(), core.begin() + 6), false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        model->clearAnswers();
+        log.clear();
+        model->on(ModelAnswer::good({kGetConfiguration}, c.answer));
+        mmc_feature_generic_t record;
+        std::memset(&record, 0xAB, sizeof(record));
+        EXPECT_EQ(mmc->getFeature(MMC_FEATURE_CORE, record, sizeof(record), MMC_GET_CONFIGURATION_RT_ONE), c.found);
+        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&record);
+        EXPECT_EQ(0, std::memcmp(bytes, c.answer.data() + 8, c.copied));
+        for (std::size_t i = c.copied; i < sizeof(record); ++i)
+            ASSERT_EQ(bytes[i], 0xAB) << i;
+        // The last result still tells the transfer was short.
+        EXPECT_EQ(mmc->getLastResult().code, CMD_RESULT_UNDERRUN);
+        EXPECT_TRUE(mmcMessages().empty()) << log.dump();
+    }
 }
 
 TEST_P(MmcFeatureTest, FeatureDataLengthBelowFourLogsShortBuffer) {
@@ -340,27 +371,6 @@ TEST_P(MmcListTest, ProfileListReversesTheDriveOrder) {
     EXPECT_FALSE(mmc->hasProfile(MMC_PROFILE_CD_ROM));
 }
 
-TEST_P(MmcListTest, RejectedFirstReadCountsAsAnEmptyList) {
-    model->on(ModelAnswer::checkCondition({kGetConfiguration}, fixedSense(0x05, 0x20, 0x00)));
-    qln::Array<_MMC_PROFILES> profiles;
-    profiles.append(MMC_PROFILE_BD_RE);
-    EXPECT_FALSE(mmc->getProfiles(profiles));
-    EXPECT_EQ(profiles.size(), 0u);
-    EXPECT_EQ(sent(), 1u);
-    profiles.append(MMC_PROFILE_BD_RE);
-    EXPECT_TRUE(mmc->getProfiles(profiles));
-    EXPECT_EQ(profiles.size(), 0u);
-    EXPECT_EQ(sent(), 1u);
-
-    qln::Array<_MMC_FEATURES> features;
-    features.append(MMC_FEATURE_CORE);
-    EXPECT_FALSE(mmc->getFeatures(features));
-    EXPECT_EQ(features.size(), 0u);
-    EXPECT_TRUE(mmc->getFeatures(features));
-    EXPECT_FALSE(mmc->hasFeature(MMC_FEATURE_PROFILE_LIST, false));
-    EXPECT_EQ(sent(), 2u);
-}
-
 TEST_P(MmcListTest, FeatureListTotalLimit) {
     // Zero bytes after the header read as 4-byte descriptors of code 0000h.
     struct Case {
@@ -448,16 +458,19 @@ std::vector<HostileCase> hostileCases() {
     };
 }
 
-// The list of a fresh device on the model, read through getProfiles or
-// getFeatures; `read` receives the call's result.
+// The list of a device on the model, read through getProfiles or
+// getFeatures into an array that held one stale entry; `read` receives the
+// call's result.
 std::vector<int> readList(ScsiMMCDevice& device, List list, bool& read) {
     std::vector<int> entries;
     if (list == List::Profiles) {
         qln::Array<_MMC_PROFILES> profiles;
+        profiles.append(MMC_PROFILE_BD_RE);
         read = device.getProfiles(profiles);
         entries.assign(profiles.begin(), profiles.end());
     } else {
         qln::Array<_MMC_FEATURES> features;
+        features.append(MMC_FEATURE_AACS);
         read = device.getFeatures(features);
         entries.assign(features.begin(), features.end());
     }
@@ -480,6 +493,67 @@ TEST_P(MmcListTest, HostileAnswers) {
             EXPECT_EQ(mmcLevel(c.message), qln::LOG_ERROR) << log.dump();
         else
             EXPECT_TRUE(mmcMessages().empty()) << log.dump();
+    }
+}
+
+// A read that fails leaves no list: the next request reads again. A UNIT
+// ATTENTION after a medium change is the common first failure.
+TEST_P(MmcListTest, FailedReadIsReadAgainByTheNextRequest) {
+    struct Query {
+        const char* name;
+        List list;
+        bool handsOut;  // gives the list to the caller
+        std::function<bool(ScsiMMCDevice&, std::vector<int>&)> call;
+    };
+    auto whole = [](List list) {
+        return [list](ScsiMMCDevice& d, std::vector<int>& entries) {
+            bool read = false;
+            entries = readList(d, list, read);
+            return read;
+        };
+    };
+    const Query queries[] = {
+        {"hasFeature", List::Features, false,
+         [](ScsiMMCDevice& d, std::vector<int>&) { return d.hasFeature(MMC_FEATURE_DVD_READ, false); }},
+        {"getFeatures", List::Features, true, whole(List::Features)},
+        {"getProfiles", List::Profiles, true, whole(List::Profiles)},
+        {"hasProfile", List::Profiles, false,
+         [](ScsiMMCDevice& d, std::vector<int>&) { return d.hasProfile(MMC_PROFILE_DVD_RAM); }},
+    };
+    const Bytes drive = configuration({profileList({0x0012, 0x0010}), featureDescriptor(0x0001, 4),
+                                       featureDescriptor(0x001F, 4)});
+    const ModelAnswer attention = ModelAnswer::checkCondition({kGetConfiguration}, fixedSense(0x06, 0x28, 0x00));
+    struct Failure {
+        const char* name;
+        std::size_t good;  // answers before the one that fails
+    };
+    const Failure failures[] = {{"header read", 0}, {"full read", 1}};
+    for (const Query& q : queries) {
+        for (const Failure& f : failures) {
+            SCOPED_TRACE(std::string(q.name) + ", " + f.name);
+            model->clearAnswers();
+            model->clearCommands();
+            if (f.good != 0)
+                model->on(ModelAnswer::good({kGetConfiguration}, drive).times(static_cast<unsigned int>(f.good)));
+            model->on(attention.times(1));
+            model->on(ModelAnswer::good({kGetConfiguration}, drive));
+            ScsiMMCDevice fresh(*device);
+            std::vector<int> entries;
+            EXPECT_FALSE(q.call(fresh, entries));
+            EXPECT_TRUE(entries.empty());
+            EXPECT_EQ(sent(), f.good + 1);
+            // The next request reads the list the drive now reports.
+            EXPECT_TRUE(q.call(fresh, entries));
+            EXPECT_EQ(sent(), f.good + 3);
+            const std::vector<int> expected = q.list == List::Features ? std::vector<int>{0x0000, 0x0001, 0x001F}
+                                                                         : std::vector<int>{0x0010, 0x0012};
+            if (q.handsOut) {
+                EXPECT_EQ(entries, expected);
+            }
+            // And once read, it is kept.
+            EXPECT_TRUE(q.call(fresh, entries));
+            EXPECT_EQ(sent(), f.good + 3);
+        }
     }
 }
 

@@ -338,23 +338,40 @@ TEST_P(PageCacheTest, ModePageNeedsItsOwnSubpage) {
     EXPECT_EQ((std::vector<std::uint32_t>{4, 51}), dataLengths());
 }
 
-TEST_P(PageCacheTest, ModeRefreshKeepsOldEntriesAndAFailedOneAnswersFalse) {
+TEST_P(PageCacheTest, ModeRefreshReplacesTheListAndAFailedOneKeepsIt) {
     model->on(ModelAnswer::good(kModeAll6, modeAnswer(false, join({page0(0x01, 0x0A), subPage(0x0A, 0x01, 0x1C)})))
                   .times(2));
-    model->on(ModelAnswer::good(kModeAll6, modeAnswer(false, page0(0x01, 0x0A))).times(2));
+    model->on(ModelAnswer::good(kModeAll6, modeAnswer(false, join({page0(0x01, 0x0A), page0(0x08, 0x12)})))
+                  .times(2));
     model->on(ModelAnswer::checkCondition(kModeAll6, kRejected));
     ASSERT_TRUE(device->hasModePage(0x0A, 0x01, false, false));
-    // The device no longer reports 0Ah/01h: the old entry stays.
-    EXPECT_TRUE(device->hasModePage(0x0A, 0x01, false, true));
+    // The device no longer reports 0Ah/01h but now 08h: the list is the new one.
+    EXPECT_FALSE(device->hasModePage(0x0A, 0x01, false, true));
     EXPECT_EQ(4u, model->commands().size());
+    const std::multimap<std::uint8_t, std::uint8_t> reread = {{0x01, 0}, {0x08, 0}};
+    EXPECT_EQ(reread, device->modePageList());
     // The failed re-read answers false even for a page on the list...
     EXPECT_FALSE(device->hasModePage(0x01, 0x00, false, true));
     EXPECT_EQ(5u, model->commands().size());
     EXPECT_EQ(4u, device->flags() & 4u);
-    // ...and later queries answer from the old entries.
+    // ...and leaves the list as the last read made it.
+    EXPECT_EQ(reread, device->modePageList());
     EXPECT_TRUE(device->hasModePage(0x01, 0x00, false, false));
-    EXPECT_TRUE(device->hasModePage(0x0A, 0x01, false, false));
+    EXPECT_TRUE(device->hasModePage(0x08, 0x00, false, false));
+    EXPECT_FALSE(device->hasModePage(0x0A, 0x01, false, false));
     EXPECT_EQ(5u, model->commands().size());
+}
+
+TEST_P(PageCacheTest, ModeRefreshesDoNotGrowTheList) {
+    const Bytes pages = join({page0(0x01, 0x0A), subPage(0x0A, 0x01, 0x1C), page0(0x1C, 0x0A)});
+    model->on(ModelAnswer::good(kModeAll10, modeAnswer(true, pages)));
+    const std::multimap<std::uint8_t, std::uint8_t> expected = {{0x01, 0}, {0x0A, 1}, {0x1C, 0}};
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(device->hasModePage(0x1C, 0x00, true, true));
+        EXPECT_EQ(expected, device->modePageList());
+    }
+    EXPECT_EQ(10u, model->commands().size());
 }
 
 TEST_P(PageCacheTest, ModeListFailingFirstIsNotReadAgainWithoutRefresh) {
@@ -368,10 +385,10 @@ TEST_P(PageCacheTest, ModeListFailingFirstIsNotReadAgainWithoutRefresh) {
 
 // --- unit serial number ---------------------------------------------------------
 
-// VPD page 80h: page length `claimed`, then `text`; zeros up to the 252
-// bytes asked for unless `whole` is false.
-Bytes serialPage(std::uint8_t claimed, const std::string& text, bool whole = true) {
-    Bytes data = {0x00, 0x80, 0x00, claimed};
+// VPD page 80h: the 2-byte page length `claimed`, then `text`; zeros up to
+// the 252 bytes asked for unless `whole` is false.
+Bytes serialPage(std::uint16_t claimed, const std::string& text, bool whole = true) {
+    Bytes data = {0x00, 0x80, static_cast<std::uint8_t>(claimed >> 8), static_cast<std::uint8_t>(claimed)};
     data.insert(data.end(), text.begin(), text.end());
     if (whole && data.size() < 252)
         data.resize(252, 0);
@@ -417,6 +434,12 @@ std::vector<SerialCase> serialCases() {
          nullptr, 0},
         // A page length past the 252-byte area: 248 characters.
         {"LengthCutTo248", false, with80, {ModelAnswer::good(kSerialPage, serialPage(250, letters(250)))}, 3,
+         wide(letters(248)), nullptr, 0},
+        // The page length is both bytes 2-3: a low byte of 00h or 2Ch is no
+        // short serial.
+        {"Length0100hCutTo248", false, with80, {ModelAnswer::good(kSerialPage, serialPage(0x0100, letters(248)))}, 3,
+         wide(letters(248)), nullptr, 0},
+        {"Length012ChCutTo248", true, with80, {ModelAnswer::good(kSerialPage, serialPage(0x012C, letters(248)))}, 1,
          wide(letters(248)), nullptr, 0},
         // A page length of 250 with 20 characters: the answer is short of what
         // it claims, nothing past the 20 is taken.

@@ -129,14 +129,21 @@ TEST_P(SelfTestTest, BackgroundTestSendsTheShortOrExtendedCode) {
 
 // --- isSelfTestRunning from sense data ------------------------------------------
 
+// ASC/ASCQ 04h/09h: LOGICAL UNIT NOT READY, SELF-TEST IN PROGRESS.
+const std::uint8_t kNotReadyAsc = 0x04;
+const std::uint8_t kSelfTestAscq = 0x09;
+
 // Fixed sense data (VALID set) of `length` bytes: key, additional sense
-// length, SKSV and the progress field.
+// length, SKSV and the progress field, with a self-test in progress unless
+// ASC and ASCQ say otherwise.
 Bytes fixedProgress(std::uint8_t key, std::uint8_t additional, bool sksv, std::uint16_t progress,
-                    std::size_t length = 18) {
+                    std::size_t length = 18, std::uint8_t asc = kNotReadyAsc, std::uint8_t ascq = kSelfTestAscq) {
     Bytes s(18, 0);
     s[0] = 0xF0;
     s[2] = key;
     s[7] = additional;
+    s[12] = asc;
+    s[13] = ascq;
     s[15] = sksv ? 0x80 : 0x00;
     s[16] = static_cast<std::uint8_t>(progress >> 8);
     s[17] = static_cast<std::uint8_t>(progress);
@@ -145,9 +152,11 @@ Bytes fixedProgress(std::uint8_t key, std::uint8_t additional, bool sksv, std::u
 }
 
 // Descriptor sense data: the 8-byte header with the given key and ADDITIONAL
-// SENSE LENGTH, then the descriptors.
-Bytes descriptors(std::uint8_t key, std::uint8_t additional, const Bytes& body) {
-    Bytes s = {0x72, key, 0x04, 0x04, 0, 0, 0, additional};
+// SENSE LENGTH (a self-test in progress unless ASC and ASCQ say otherwise),
+// then the descriptors.
+Bytes descriptors(std::uint8_t key, std::uint8_t additional, const Bytes& body,
+                  std::uint8_t asc = kNotReadyAsc, std::uint8_t ascq = kSelfTestAscq) {
+    Bytes s = {0x72, key, asc, ascq, 0, 0, 0, additional};
     s.insert(s.end(), body.begin(), body.end());
     return s;
 }
@@ -159,6 +168,15 @@ Bytes progressDescriptor(bool sksv, std::uint16_t progress) {
 }
 
 const Bytes kInformationDescriptor = {0x00, 0x0A, 0x80, 0x00, 1, 2, 3, 4, 5, 6, 7, 8};
+
+// Another progress indication descriptor (type 0Ah): the progress of an
+// operation other than the one the sense data report, here a format
+// (NOT READY, 04h/04h). Its ADDITIONAL LENGTH is 06h like that of the
+// sense-key-specific descriptor, and its byte 4 is the other ASCQ.
+Bytes anotherProgressDescriptor(std::uint16_t progress) {
+    return {0x0A, 0x06, 0x02, 0x04, 0x04, 0x00, static_cast<std::uint8_t>(progress >> 8),
+            static_cast<std::uint8_t>(progress)};
+}
 
 Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -188,6 +206,13 @@ std::vector<RunningCase> runningCases() {
         {"FixedSksvClear", fixedProgress(0x02, 10, false, 0x8000), true, -1},
         {"FixedAdditionalLength6", fixedProgress(0x02, 6, true, 0x8000), true, -1},
         {"FixedUnitAttention", fixedProgress(0x06, 10, true, 0x8000), false, -1},
+        // NOT READY that is no self-test: no medium, becoming ready, and a
+        // format whose progress is not the self-test's.
+        {"FixedMediumNotPresent", fixedProgress(0x02, 10, false, 0, 18, 0x3A, 0x00), false, -1},
+        {"FixedBecomingReady", fixedProgress(0x02, 10, false, 0, 18, 0x04, 0x01), false, -1},
+        {"FixedFormatInProgress", fixedProgress(0x02, 10, true, 0x8000, 18, 0x04, 0x04), false, -1},
+        // The additional sense length ends before ASC and ASCQ.
+        {"FixedWithoutAsc", fixedProgress(0x02, 4, false, 0, 12), false, -1},
         // The length claims the progress field, but only 16 bytes came.
         {"FixedProgressNotArrived", fixedProgress(0x02, 10, true, 0x8000, 16), true, -1},
         {"DescriptorFirst", descriptors(0x02, 8, progressDescriptor(true, 0x8000)), true, 50},
@@ -195,6 +220,14 @@ std::vector<RunningCase> runningCases() {
         {"DescriptorAfterInformation",
          descriptors(0x02, 20, kInformationDescriptor + progressDescriptor(true, 0xC000)), true, 75},
         {"DescriptorSksvClear", descriptors(0x02, 8, progressDescriptor(false, 0x8000)), false, -1},
+        {"DescriptorFormatInProgress", descriptors(0x02, 8, progressDescriptor(true, 0x8000), 0x04, 0x04), false,
+         -1},
+        {"DescriptorMediumNotPresent", descriptors(0x02, 0, {}, 0x3A, 0x00), false, -1},
+        // Another progress indication of length 06h before the
+        // sense-key-specific descriptor: only the latter is the self-test's.
+        {"DescriptorAfterAnotherProgress",
+         descriptors(0x02, 16, anotherProgressDescriptor(0x4000) + progressDescriptor(true, 0xC000)), true, 75},
+        {"DescriptorAnotherProgressOnly", descriptors(0x02, 8, anotherProgressDescriptor(0x4000)), true, -1},
         {"DescriptorNone", descriptors(0x02, 0, {}), true, -1},
         {"DescriptorBeyondTheLength", descriptors(0x02, 12, kInformationDescriptor + progressDescriptor(true, 0x8000)),
          true, -1},

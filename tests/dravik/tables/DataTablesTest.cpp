@@ -53,6 +53,22 @@ unsigned hexByte(const std::string& text) {
     return static_cast<unsigned>(std::stoul(text, nullptr, 16));
 }
 
+// A line of the ASC list that gives one text to a range of qualifiers
+// ("80-FF") rather than to one place of its row.
+bool isRange(const Fields& f) {
+    return f.size() == 3 && f[1].find('-') != std::string::npos;
+}
+
+// The lines of the ASC list that are places of the rows, and those that
+// are ranges.
+std::vector<Fields> ascLines(bool ranges) {
+    std::vector<Fields> lines;
+    for (const Fields& f : readList("asc_ascq.tsv"))
+        if (isRange(f) == ranges)
+            lines.push_back(f);
+    return lines;
+}
+
 // The generated lists, expanded the same way the library expands them.
 struct AscRow {
     unsigned asc, first, count;
@@ -60,6 +76,10 @@ struct AscRow {
 struct AscEntry {
     unsigned asc, ascq;
     const char* text;  // null: unassigned
+};
+struct AscRange {
+    unsigned asc, first, last;
+    const char* text;
 };
 struct VendorRow {
     const char* id;
@@ -70,20 +90,36 @@ const AscRow kAscRows[] = {
 #define SCSI_ASC_ROW(asc, first, count) {asc, first, count},
 #define SCSI_ASC_TEXT(asc, ascq, text)
 #define SCSI_ASC_UNASSIGNED(asc, ascq)
+#define SCSI_ASC_RANGE(asc, first, last, text)
 #include "ScsiAscTable.inc"
 #undef SCSI_ASC_ROW
 #undef SCSI_ASC_TEXT
 #undef SCSI_ASC_UNASSIGNED
+#undef SCSI_ASC_RANGE
 };
 
 const AscEntry kAscEntries[] = {
 #define SCSI_ASC_ROW(asc, first, count)
 #define SCSI_ASC_TEXT(asc, ascq, text) {asc, ascq, text},
 #define SCSI_ASC_UNASSIGNED(asc, ascq) {asc, ascq, nullptr},
+#define SCSI_ASC_RANGE(asc, first, last, text)
 #include "ScsiAscTable.inc"
 #undef SCSI_ASC_ROW
 #undef SCSI_ASC_TEXT
 #undef SCSI_ASC_UNASSIGNED
+#undef SCSI_ASC_RANGE
+};
+
+const AscRange kAscRanges[] = {
+#define SCSI_ASC_ROW(asc, first, count)
+#define SCSI_ASC_TEXT(asc, ascq, text)
+#define SCSI_ASC_UNASSIGNED(asc, ascq)
+#define SCSI_ASC_RANGE(asc, first, last, text) {asc, first, last, text},
+#include "ScsiAscTable.inc"
+#undef SCSI_ASC_ROW
+#undef SCSI_ASC_TEXT
+#undef SCSI_ASC_UNASSIGNED
+#undef SCSI_ASC_RANGE
 };
 
 const VendorRow kVendors[] = {
@@ -94,6 +130,7 @@ const VendorRow kVendors[] = {
 
 const std::size_t kAscRowCount = sizeof(kAscRows) / sizeof(kAscRows[0]);
 const std::size_t kAscEntryCount = sizeof(kAscEntries) / sizeof(kAscEntries[0]);
+const std::size_t kAscRangeCount = sizeof(kAscRanges) / sizeof(kAscRanges[0]);
 const std::size_t kVendorCount = sizeof(kVendors) / sizeof(kVendors[0]);
 
 const char kUnassigned[] = "Not in Specification";
@@ -111,7 +148,7 @@ const unsigned kRowCounts[0x75] = {
 };
 
 TEST(AscTableData, RowsAndCountsMatchTheListAndTheLayout) {
-    const std::vector<Fields> lines = readList("asc_ascq.tsv");
+    const std::vector<Fields> lines = ascLines(false);
     ASSERT_FALSE(lines.empty());
 
     std::map<unsigned, unsigned> listCounts;
@@ -140,7 +177,7 @@ TEST(AscTableData, RowsAndCountsMatchTheListAndTheLayout) {
 }
 
 TEST(AscTableData, EntriesMatchTheListLineByLine) {
-    const std::vector<Fields> lines = readList("asc_ascq.tsv");
+    const std::vector<Fields> lines = ascLines(false);
     ASSERT_EQ(lines.size(), kAscEntryCount);
 
     std::size_t unassigned = 0;
@@ -157,12 +194,35 @@ TEST(AscTableData, EntriesMatchTheListLineByLine) {
             EXPECT_EQ(f[2], kAscEntries[i].text);
         }
     }
-    // Our copy of the list leaves 49 places inside the rows unassigned.
-    EXPECT_EQ(49u, unassigned);
+    // Our copy of the list leaves 50 places inside the rows unassigned
+    // (40h/01h among them: the diagnostic failure is the range 80h-FFh).
+    EXPECT_EQ(50u, unassigned);
+    EXPECT_EQ(nullptr, kAscEntries[kAscRows[0x40].first + 1].text);
+}
+
+TEST(AscTableData, RangesMatchTheListAndLieBeyondTheRows) {
+    const std::vector<Fields> lines = ascLines(true);
+    ASSERT_EQ(lines.size(), kAscRangeCount);
+    ASSERT_EQ(1u, kAscRangeCount);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Fields& f = lines[i];
+        SCOPED_TRACE(f[0] + "/" + f[1]);
+        const std::size_t dash = f[1].find('-');
+        EXPECT_EQ(hexByte(f[0]), kAscRanges[i].asc);
+        EXPECT_EQ(hexByte(f[1].substr(0, dash)), kAscRanges[i].first);
+        EXPECT_EQ(hexByte(f[1].substr(dash + 1)), kAscRanges[i].last);
+        EXPECT_EQ(f[2], kAscRanges[i].text);
+        EXPECT_LE(0x80u, kAscRanges[i].first);
+        EXPECT_LE(kAscRanges[i].first, kAscRanges[i].last);
+    }
+    EXPECT_EQ(0x40u, kAscRanges[0].asc);
+    EXPECT_EQ(0x80u, kAscRanges[0].first);
+    EXPECT_EQ(0xFFu, kAscRanges[0].last);
+    EXPECT_STREQ("DIAGNOSTIC FAILURE ON COMPONENT NN (80H-FFH)", kAscRanges[0].text);
 }
 
 TEST(AscTableData, LookupAnswersEveryPairOfTheList) {
-    const std::vector<Fields> lines = readList("asc_ascq.tsv");
+    const std::vector<Fields> lines = ascLines(false);
     ASSERT_FALSE(lines.empty());
     for (const Fields& f : lines) {
         SCOPED_TRACE(f[0] + "/" + f[1]);
@@ -172,6 +232,16 @@ TEST(AscTableData, LookupAnswersEveryPairOfTheList) {
             EXPECT_EQ(scsi::NOTINSPEC, text);  // the exported array itself
         } else {
             EXPECT_STREQ(f[2].c_str(), text);
+        }
+    }
+}
+
+TEST(AscTableData, LookupAnswersEveryQualifierOfARange) {
+    for (const AscRange& r : kAscRanges) {
+        for (unsigned ascq = r.first; ascq <= r.last; ++ascq) {
+            SCOPED_TRACE(testing::Message() << std::hex << r.asc << "/" << ascq);
+            EXPECT_STREQ(r.text, ScsiDevice::getASCerrstr(static_cast<unsigned char>(r.asc),
+                                                         static_cast<unsigned char>(ascq)));
         }
     }
 }
