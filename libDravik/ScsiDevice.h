@@ -86,7 +86,8 @@ public:
 
     // A device on the transport a serialization string names
     // ("dll:<library>:<factory symbol>[:<tokens for the factory>...]"), with
-    // the default time-out; empty when no transport can be made of it.
+    // the default time-out; empty when no transport can be made of it. The
+    // library may be named by a drive-letter path ("C:\Tools\acc.dll").
     static ScsiDeviceTransfer deserialize(const qln::String& serialization);
     // The transport's serialization string; false when it has none (the
     // system's pass-through has none), and `out` is then left as it was.

@@ -11,13 +11,50 @@ namespace {
 qln::Logger* s_logger = nullptr;
 const char* const kChannel = "libDravik.ScsiDevice";
 
-enum { TOKEN_TYPE = 0, LEAST_TOKENS = 2 };
+enum { TOKEN_TYPE = 0, TOKEN_LIBRARY = 1, LEAST_TOKENS = 2 };
+
+bool isLetter(qln::Char16 unit) {
+    return (unit >= 'A' && unit <= 'Z') || (unit >= 'a' && unit <= 'z');
+}
+
+bool isSlash(qln::Char16 unit) {
+    return unit == '\\' || unit == '/';
+}
+
+// The tokens between the ":" separators, empty ones dropped, as tokenize
+// gives them; except that the library of a loaded accessor may be named by a
+// drive-letter path ("C:\Tools\acc.dll", "C:/Tools/acc.dll"), whose colon
+// belongs to the path. Split there, the system would be asked for a library
+// named by the letter alone and search its path for one.
+qln::Array<qln::String> splitSerialization(const qln::String& serialization) {
+    qln::Array<qln::String> tokens;
+    qln::String piece;
+    const qln::Uint32 size = serialization.size();
+    for (qln::Uint32 i = 0; i <= size; ++i) {
+        if (i < size && serialization[i] != ':') {
+            piece += serialization[i];
+            continue;
+        }
+        const bool driveColon = i + 1 < size && isSlash(serialization[i + 1]) && piece.size() == 1 &&
+                                isLetter(piece[0]) && tokens.size() == TOKEN_LIBRARY &&
+                                tokens[TOKEN_TYPE] == DLLScsiDeviceAccessor::serialization_prefix;
+        if (driveColon) {
+            piece += serialization[i];
+            continue;
+        }
+        if (!piece.isEmpty()) {
+            tokens.append(piece);
+            piece.clear();
+        }
+    }
+    return tokens;
+}
 
 }  // namespace
 
 ScsiDeviceTransfer ScsiDevice::deserialize(const qln::String& serialization) {
     ScsiDeviceTransfer result;
-    const qln::Array<qln::String> tokens = serialization.tokenize(":");
+    const qln::Array<qln::String> tokens = splitSerialization(serialization);
     if (tokens.size() < LEAST_TOKENS) {
         QLN_LOG(s_logger, kChannel, qln::LOG_ERROR,
                 "65 " + "Serialization string is not at least two tokens: " + serialization);

@@ -373,9 +373,11 @@ bool ScsiMMCDevice::readDiscInformation(_MMC_DISC_INFORMATION_DATA_TYPE dataType
 bool ScsiMMCDevice::modeSense10(_MMC_PAGE_CODES pageCode, void* buffer, std::uint16_t length,
                                 _MMC_PAGE_CONTROL_FIELDS pageControl) {
     const std::uint32_t areaSize = std::uint32_t(length) + kModeSenseExtra;
-    // Plain malloc: a scratch area that cannot be had fails the call before
-    // anything is sent.
-    std::uint8_t* area = static_cast<std::uint8_t*>(std::malloc(areaSize));
+    // Plain calloc: a scratch area that cannot be had fails the call before
+    // anything is sent. Zeroed, because a transport may write only the bytes
+    // that arrived, and an answer with RECOVERED ERROR does not tell how many
+    // that were: the rest must not be old heap bytes.
+    std::uint8_t* area = static_cast<std::uint8_t*>(std::calloc(areaSize, 1));
     if (area == nullptr)
         return false;
     struct Release {
@@ -387,7 +389,11 @@ bool ScsiMMCDevice::modeSense10(_MMC_PAGE_CODES pageCode, void* buffer, std::uin
                             static_cast<std::uint8_t>(((unsigned(pageControl) & 0x03) << 6) |
                                                       (unsigned(pageCode) & 0x3F))};
     putBE16(cdb + 7, areaSize & 0xFFFF);
-    if (!send_scsi_cmd(cdb, sizeof(cdb), area, areaSize, DXFER_FROM_DEVICE, 0))
+    // The 16 bytes on top of the caller's length are room for the header and
+    // one block descriptor; a drive without block descriptors sends 8 fewer,
+    // so a short answer counts once its header came.
+    if (!send_scsi_cmd(cdb, sizeof(cdb), area, areaSize, DXFER_FROM_DEVICE, 0) &&
+        resultData.result.code != CMD_RESULT_UNDERRUN)
         return false;
     // Header fields count only where the drive sent their bytes.
     const std::uint32_t arrived = bytesArrived(areaSize);

@@ -274,8 +274,9 @@ public:
     bool readDiscInformation(_MMC_DISC_INFORMATION_DATA_TYPE dataType, mmc_disc_information_hdr_t* info,
                              std::uint16_t allocationLength);
     // The mode page(s) without the mode parameter header and block
-    // descriptors: at most `length` bytes into `buffer`. The drive must
-    // answer length + 16 bytes.
+    // descriptors: at most `length` bytes into `buffer`. The drive is asked
+    // for length + 16 bytes; a shorter answer counts once its 8-byte header
+    // arrived, and only the bytes that arrived are copied.
     bool modeSense10(_MMC_PAGE_CODES pageCode, void* buffer, std::uint16_t length,
                      _MMC_PAGE_CONTROL_FIELDS pageControl);
     bool mechanismStatus(mmc_mechanism_status_hdr_t* status, std::uint16_t allocationLength);

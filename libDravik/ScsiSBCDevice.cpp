@@ -208,11 +208,15 @@ bool ScsiSBCDevice::readCapacity10(std::uint32_t& lastLba, std::uint32_t& blockL
 
 bool ScsiSBCDevice::readCapacity16(sbc_read_capacity_16_resp_t& response, std::uint32_t allocationLength,
                                    std::uint64_t lba, bool pmi) {
+    // SBC allows more than the record's 32 bytes, but the device may write
+    // only into the caller's record.
+    const std::uint32_t recordSize = static_cast<std::uint32_t>(sizeof(response));
+    const std::uint32_t length = allocationLength < recordSize ? allocationLength : recordSize;
     std::uint8_t cdb[16] = {kServiceActionIn16, kReadCapacity16Action};
     putBE(cdb + 2, lba, 8);
-    putBE(cdb + 10, allocationLength, 4);
+    putBE(cdb + 10, length, 4);
     cdb[14] = pmi ? 0x01 : 0;
-    return send_scsi_cmd(cdb, sizeof(cdb), &response, allocationLength, DXFER_FROM_DEVICE, 0);
+    return send_scsi_cmd(cdb, sizeof(cdb), &response, length, DXFER_FROM_DEVICE, 0);
 }
 
 bool ScsiSBCDevice::readCapacity(sbc_capacity& capacity) {

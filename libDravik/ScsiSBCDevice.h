@@ -64,7 +64,8 @@ static_assert(offsetof(sbc_read_capacity_16_resp_t, lowestAlignedLba) == 14,
 // device: copies share its transport and the cached INQUIRY data move to the
 // new object. Every command method sends exactly one command (readCapacity
 // at most two) and answers the success rule of the last one; the caller's
-// data length goes to the transport as given.
+// data length goes to the transport as given (READ CAPACITY(16) asks for no
+// more than its record holds).
 class DRAVIK_API ScsiSBCDevice : public ScsiSPCDevice {
 public:
     explicit ScsiSBCDevice(const qln::SharedFileHandle& fileHandle);
@@ -113,7 +114,8 @@ public:
 
     // The outputs are written on success only.
     bool readCapacity10(std::uint32_t& lastLba, std::uint32_t& blockLength, std::uint32_t lba, bool pmi);
-    // The device writes up to `allocationLength` bytes into `response`.
+    // The device writes up to `allocationLength` bytes into `response`, and
+    // never more than the record's 32, whatever length SBC would allow.
     bool readCapacity16(sbc_read_capacity_16_resp_t& response, std::uint32_t allocationLength,
                         std::uint64_t lba, bool pmi);
     // READ CAPACITY(10), and READ CAPACITY(16) when the capacity does not fit

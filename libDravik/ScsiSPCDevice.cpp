@@ -430,13 +430,18 @@ bool ScsiSPCDevice::reportSupportedOpCodes(std::uint8_t, std::uint8_t requestedO
     putBE32(cdb + 6, kOpCodeListArea);
     std::uint8_t area[kOpCodeListArea];
     std::memset(area, 0, sizeof(area));
-    if (!send_scsi_cmd(cdb, sizeof(cdb), area, kOpCodeListArea, DXFER_FROM_DEVICE, 0))
+    // A device sends its list and no more, so the answer is short on every
+    // device with fewer than 1024 commands: it counts once its header came.
+    if (!send_scsi_cmd(cdb, sizeof(cdb), area, kOpCodeListArea, DXFER_FROM_DEVICE, 0) &&
+        resultData.result.code != CMD_RESULT_UNDERRUN)
+        return false;
+    const std::uint32_t arrived = bytesArrived(kOpCodeListArea);
+    if (arrived < 4)
         return false;
 
     descriptors = qln::Array<spc_supported_opcode_descriptor>();
-    const std::uint32_t arrived = bytesArrived(kOpCodeListArea);
     std::uint32_t listBytes = smallest(getBE32(area), kOpCodeListMax);
-    listBytes = smallest(listBytes, beyond(arrived, 4));
+    listBytes = smallest(listBytes, arrived - 4);
     for (std::uint32_t offset = 0; offset + 8 <= listBytes; offset += 8) {
         spc_supported_opcode_descriptor descriptor;
         std::memcpy(&descriptor, area + 4 + offset, sizeof(descriptor));

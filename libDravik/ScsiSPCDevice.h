@@ -184,8 +184,9 @@ public:
     bool preventAllowMediumRemoval(_SPC_MEDIUM_REMOVAL_MODES mode);
     bool reportLUNS(spc_report_luns_data* data, std::uint32_t length, _SPC_REPORT_LUNS_SELECT select);
     // The device's list of supported commands replaces the array's contents
-    // on success; on failure the array stays as it was. The first argument
-    // is not read.
+    // on success; on failure the array stays as it was. A list shorter than
+    // asked for counts once its 4-byte header arrived, and only the whole
+    // descriptors that arrived are taken. The first argument is not read.
     bool reportSupportedOpCodes(std::uint8_t unused, std::uint8_t requestedOpCode,
                                 qln::Array<spc_supported_opcode_descriptor>& descriptors);
     // Whether one command (operation code and service action) is supported

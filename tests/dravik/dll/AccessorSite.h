@@ -20,6 +20,9 @@ struct AccessorSite {
     bool failClone = false;
     // The tokens of every factory call, in order.
     std::vector<std::vector<std::wstring>> calls;
+    // The file of every load of the library, in order: a copy under another
+    // name records its own.
+    std::vector<std::wstring> loads;
 };
 
 // Export name of the program's site and of the library's factory.

@@ -76,17 +76,17 @@ inline DLLScsiDeviceAccessor* wrapperOf(const ScsiDevice& device) {
     return dynamic_cast<DLLScsiDeviceAccessor*>(probe.transport());
 }
 
-inline std::vector<std::wstring> tokensOf(const char* text) {
+inline std::vector<std::wstring> tokensOf(const std::wstring& text) {
     std::vector<std::wstring> tokens;
     std::wstring piece;
-    for (const char* p = text;; ++p) {
-        if (*p == ':' || *p == 0) {
+    for (const wchar_t* p = text.c_str();; ++p) {
+        if (*p == L':' || *p == 0) {
             tokens.push_back(piece);
             piece.clear();
             if (*p == 0)
                 break;
         } else {
-            piece.push_back(static_cast<wchar_t>(*p));
+            piece.push_back(*p);
         }
     }
     return tokens;

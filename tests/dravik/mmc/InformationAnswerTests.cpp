@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -112,13 +113,14 @@ TEST_P(InformationTest, CurrentProfileFailsWithAllBitsSet) {
 // A mode sense answer of `size` bytes: MODE DATA LENGTH, BLOCK DESCRIPTOR
 // LENGTH, and a counting pattern from byte 8 on.
 Bytes modeAnswer(std::size_t size, std::uint16_t modeDataLength, std::uint16_t blockDescriptors) {
-    Bytes b(size, 0);
+    Bytes b(std::max<std::size_t>(size, 8), 0);
     for (std::size_t i = 8; i < size; ++i)
         b[i] = static_cast<std::uint8_t>(i + 0x40);
     b[0] = static_cast<std::uint8_t>(modeDataLength >> 8);
     b[1] = static_cast<std::uint8_t>(modeDataLength);
     b[6] = static_cast<std::uint8_t>(blockDescriptors >> 8);
     b[7] = static_cast<std::uint8_t>(blockDescriptors);
+    b.resize(size);
     return b;
 }
 
@@ -157,8 +159,17 @@ const ModeCase kModeCases[] = {
     {"OverLongAnswerIsCut", 200, 198, 8, true, 16, 20,
      L"283 ScsiMMCDevice::modeSense6: the buffer size (36) is smaller than the total returned bytes (200), some "
      L"info maybe be truncated"},
-    {"ShortAnswer", 35, 33, 8, false, -1, 0, nullptr},
-    {"HeaderOnly", 8, 6, 0, false, -1, 0, nullptr},
+    // A drive sends no more than it has: without a block descriptor its
+    // answer is 8 bytes shorter than the 36 asked for.
+    {"NoBlockDescriptorWholePageOnly", 28, 26, 0, true, 8, 20, nullptr},
+    {"ShortAnswer", 35, 33, 8, true, 16, 19, nullptr},
+    {"ShortAnswerDescriptorsLeaveOneByte", 28, 26, 19, true, 27, 1, nullptr},
+    {"ShortAnswerDescriptorsLeaveNothing", 28, 26, 20, false, -1, 0,
+     L"288 ScsiMMCDevice::modeSense6: invalid  blk_desc_len returned from device : 20"},
+    {"HeaderOnly", 8, 6, 0, false, -1, 0,
+     L"288 ScsiMMCDevice::modeSense6: invalid  blk_desc_len returned from device : 0"},
+    {"HeaderNotWhole", 7, 5, 0, false, -1, 0, nullptr},
+    {"Nothing", 0, 0, 0, false, -1, 0, nullptr},
 };
 
 class ModeSenseTest : public MmcRoadTest<std::tuple<Road, ModeCase>> {};
@@ -208,7 +219,8 @@ TEST_P(InformationTest, ModeSenseOfNoBytesSucceedsWithoutWriting) {
 }
 
 TEST_P(InformationTest, ModeSenseAboveTheFieldWrapsTheAllocationLength) {
-    model->on(ModelAnswer::good({kModeSense10}, modeAnswer(16, 14, 0)));
+    // A drive asked for no bytes sends none, so not even a header arrives.
+    model->on(ModelAnswer::good({kModeSense10}));
     std::vector<std::uint8_t> page(0xFFF0, 0xCC);
     EXPECT_FALSE(mmc->modeSense10(MMC_PAGE_ALL, page.data(), 0xFFF0, MMC_PAGE_CONTROL_CURRENT));
     const ModelCommand& sent = model->lastCommand();
@@ -218,23 +230,49 @@ TEST_P(InformationTest, ModeSenseAboveTheFieldWrapsTheAllocationLength) {
     EXPECT_EQ(CMD_RESULT_UNDERRUN, mmc->getLastResult().code);
 }
 
-// The scratch area of MODE SENSE comes from the C runtime; a fake refuses the
-// one size the test asks for.
+// The scratch area of MODE SENSE comes from the C runtime, by malloc or
+// calloc; fakes of both refuse the one size the test asks for, and malloc's
+// hands out blocks that hold old bytes, as a reused heap block does.
 std::size_t g_refusedSize = 0;
+int g_oldByte = -1;  // -1: blocks as the runtime gives them
 void* g_mallocOriginal = nullptr;
+void* g_callocOriginal = nullptr;
 
-void* __cdecl refusingMalloc(std::size_t size) {
+void* __cdecl scratchMalloc(std::size_t size) {
     if (size == g_refusedSize)
         return nullptr;
-    return reinterpret_cast<void*(__cdecl*)(std::size_t)>(g_mallocOriginal)(size);
+    void* block = reinterpret_cast<void*(__cdecl*)(std::size_t)>(g_mallocOriginal)(size);
+    if (block != nullptr && g_oldByte >= 0)
+        std::memset(block, g_oldByte, size);
+    return block;
 }
+
+void* __cdecl scratchCalloc(std::size_t count, std::size_t size) {
+    if (count * size == g_refusedSize)
+        return nullptr;
+    return reinterpret_cast<void*(__cdecl*)(std::size_t, std::size_t)>(g_callocOriginal)(count, size);
+}
+
+// Both fakes in Dravik.dll while the object lives.
+class ScratchHeap {
+public:
+    ScratchHeap()
+        : malloc_(GetModuleHandleW(L"Dravik.dll"), "msvcrt.dll", "malloc", reinterpret_cast<void*>(&scratchMalloc)),
+          calloc_(GetModuleHandleW(L"Dravik.dll"), "msvcrt.dll", "calloc", reinterpret_cast<void*>(&scratchCalloc)) {
+        g_mallocOriginal = malloc_.original();
+        g_callocOriginal = calloc_.original();
+    }
+    bool applied() const { return malloc_.applied() && calloc_.applied(); }
+
+private:
+    qln::test::ImportPatch malloc_;
+    qln::test::ImportPatch calloc_;
+};
 
 TEST_P(InformationTest, ModeSenseWithoutScratchAreaFailsWithNothingSent) {
     model->on(ModelAnswer::good({kModeSense10}, modeAnswer(0x1234 + 16, 0x1234 + 14, 0)));
-    qln::test::ImportPatch patch(GetModuleHandleW(L"Dravik.dll"), "msvcrt.dll", "malloc",
-                                 reinterpret_cast<void*>(&refusingMalloc));
-    ASSERT_TRUE(patch.applied());
-    g_mallocOriginal = patch.original();
+    ScratchHeap heap;
+    ASSERT_TRUE(heap.applied());
     g_refusedSize = 0x1234 + 16;
     std::vector<std::uint8_t> page(0x1234, 0xCC);
     const bool read = mmc->modeSense10(MMC_PAGE_ALL, page.data(), 0x1234, MMC_PAGE_CONTROL_CURRENT);
@@ -246,6 +284,30 @@ TEST_P(InformationTest, ModeSenseWithoutScratchAreaFailsWithNothingSent) {
     // Another size is served as before.
     EXPECT_TRUE(mmc->modeSense10(MMC_PAGE_ALL, page.data(), 0x1234 - 1, MMC_PAGE_CONTROL_CURRENT));
     EXPECT_EQ(1u, model->commands().size());
+}
+
+// RECOVERED ERROR says nothing of a short transfer, and a transport that
+// writes only the bytes that arrived leaves the rest of the scratch area as
+// the heap had it: none of that may reach the caller.
+TEST_P(InformationTest, ModeSenseHandsOnNoBytesTheDriveDidNotSend) {
+    model->leavesCallerBytes = true;
+    const Bytes answer = modeAnswer(20, 18, 0);  // the header and 12 bytes of a page
+    ModelAnswer recovered = ModelAnswer::checkCondition({kModeSense10}, fixedSense(0x01, 0x37, 0x00));
+    recovered.data = answer;
+    recovered.transferred = -1;  // what it sent
+    model->on(recovered);
+    ScratchHeap heap;
+    ASSERT_TRUE(heap.applied());
+    g_oldByte = 0xA5;
+    Bytes page(20, 0xCC);
+    const bool read = mmc->modeSense10(MMC_PAGE_CAPABILITIES_AND_MECHANICAL_STATUS, page.data(), 20,
+                                       MMC_PAGE_CONTROL_CURRENT);
+    g_oldByte = -1;
+    EXPECT_TRUE(read);
+    EXPECT_EQ(CMD_RESULT_SCSI_ERROR, mmc->getLastResult().code);
+    Bytes expected(answer.begin() + 8, answer.end());
+    expected.resize(20, 0);
+    EXPECT_EQ(expected, page);
 }
 
 // --- GET PERFORMANCE, the short answer it accepts --------------------------------

@@ -1,5 +1,6 @@
 // The capacity of a block device: READ CAPACITY(10), and READ CAPACITY(16)
 // when the capacity does not fit it; the outputs change on success only.
+#include <algorithm>
 #include <ostream>
 
 #include "SbcTest.h"
@@ -103,5 +104,28 @@ TEST_P(ReadCapacity10Test, WholeAnswerFillsBothOutputs) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, ReadCapacity10Test, SBC_BOTH_ROADS, ParamNamer());
+
+class ReadCapacity16Test : public SbcTest {};
+
+// A device that sends more than the record holds, asked with an allocation
+// length SBC allows: the record takes its first 32 bytes and nothing around
+// the record changes.
+TEST_P(ReadCapacity16Test, LongerAnswerStaysInsideTheRecord) {
+    Bytes answer(64);
+    for (std::size_t i = 0; i < answer.size(); ++i)
+        answer[i] = static_cast<std::uint8_t>(i + 1);
+    model->on(rc16(answer));
+    const std::size_t guard = 32;
+    Bytes memory(guard + sizeof(sbc_read_capacity_16_resp_t) + guard, 0xEE);
+    sbc_read_capacity_16_resp_t& record = *reinterpret_cast<sbc_read_capacity_16_resp_t*>(memory.data() + guard);
+
+    EXPECT_TRUE(device->readCapacity16(record, 64, 0, false));
+    EXPECT_EQ(32u, model->lastCommand().dataLen);
+    Bytes expected(memory.size(), 0xEE);
+    std::copy(answer.begin(), answer.begin() + 32, expected.begin() + guard);
+    EXPECT_EQ(expected, memory);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, ReadCapacity16Test, SBC_BOTH_ROADS, ParamNamer());
 
 }  // namespace

@@ -142,6 +142,15 @@ std::vector<CommandCase> commandCases() {
          [](ScsiSBCDevice& d, std::uint8_t* b) { return d.readCapacity16(response(b), 12, 0, false); },
          {0x9E, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0C, 0x00, 0}, DXFER_FROM_DEVICE, 12, Data::Caller,
          kDefaultMs, {}},
+        // SBC allows more than the 32 bytes of the record; no more is asked for.
+        {"ReadCapacity16AllocationAtMostTheRecord",
+         [](ScsiSBCDevice& d, std::uint8_t* b) { return d.readCapacity16(response(b), 64, 0, false); },
+         {0x9E, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x20, 0x00, 0}, DXFER_FROM_DEVICE, 32, Data::Caller,
+         kDefaultMs, {}},
+        {"ReadCapacity16AllocationOneOverTheRecord",
+         [](ScsiSBCDevice& d, std::uint8_t* b) { return d.readCapacity16(response(b), 33, 0, false); },
+         {0x9E, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x20, 0x00, 0}, DXFER_FROM_DEVICE, 32, Data::Caller,
+         kDefaultMs, {}},
         // SYNCHRONIZE CACHE: IMMED bit 1.
         {"SynchronizeCache10Immediate",
          [](ScsiSBCDevice& d, std::uint8_t*) { return d.synchronizeCache10(0x01020304, 0x0506, true); },

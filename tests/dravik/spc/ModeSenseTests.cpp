@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(Roads, ModeSenseTotalTest, SPC_BOTH_ROADS, ParamNamer()
 // An answer of `size` bytes: COMMAND DATA LENGTH `claimed`, then descriptors
 // whose operation code and service action are their index.
 Bytes opCodeList(std::uint32_t claimed, std::size_t size) {
-    Bytes data(size, 0);
+    Bytes data(std::max<std::size_t>(size, 4), 0);
     data[0] = static_cast<std::uint8_t>(claimed >> 24);
     data[1] = static_cast<std::uint8_t>(claimed >> 16);
     data[2] = static_cast<std::uint8_t>(claimed >> 8);
@@ -185,6 +185,7 @@ Bytes opCodeList(std::uint32_t claimed, std::size_t size) {
         data[at + 5] = 0x01;  // SERVACTV
         data[at + 7] = 10;    // CDB LENGTH
     }
+    data.resize(size);
     return data;
 }
 
@@ -202,25 +203,22 @@ void expectDescriptor(const spc_supported_opcode_descriptor& d, std::uint32_t i)
     EXPECT_EQ(10, (d.cdbLength[0] << 8) | d.cdbLength[1]);
 }
 
+// The caller's array before the call: two descriptors (28h, 2Ah).
+qln::Array<spc_supported_opcode_descriptor> twoDescriptors() {
+    qln::Array<spc_supported_opcode_descriptor> list;
+    list.append(descriptor(0x28));
+    list.append(descriptor(0x2A));
+    return list;
+}
+
 class OpCodeListTest : public SpcTest {
 protected:
     void SetUp() override {
         SpcTest::SetUp();
-        list.append(descriptor(0x28));
-        list.append(descriptor(0x2A));
+        list = twoDescriptors();
     }
     qln::Array<spc_supported_opcode_descriptor> list;
 };
-
-TEST_P(OpCodeListTest, ShortListFailsAndKeepsTheArray) {
-    model->on(ModelAnswer::good({0xA3}, opCodeList(24, 28)));
-    EXPECT_FALSE(device->reportSupportedOpCodes(0, 0, list));
-    EXPECT_EQ(CMD_RESULT_UNDERRUN, device->getLastResult().code);
-    EXPECT_EQ(8196u - 28, device->getLastResult().detail);
-    ASSERT_EQ(2u, list.size());
-    EXPECT_EQ(0x28, list[0].opcode);
-    EXPECT_EQ(0x2A, list[1].opcode);
-}
 
 TEST_P(OpCodeListTest, RejectedCommandKeepsTheArray) {
     model->on(ModelAnswer::checkCondition({0xA3}, fixedSense(0x05, 0x20, 0x00)));
@@ -237,18 +235,63 @@ TEST_P(OpCodeListTest, OversizedLengthIsLimitedToTheArea) {
     expectDescriptor(list[1023], 1023);
 }
 
-TEST_P(OpCodeListTest, ListReplacesTheArrayAndDropsAPartialDescriptor) {
-    for (std::uint32_t claimed : {24u, 20u, 0u}) {
-        SCOPED_TRACE(claimed);
-        model->clearAnswers();
-        model->on(ModelAnswer::good({0xA3}, opCodeList(claimed, 8196)));
-        EXPECT_TRUE(device->reportSupportedOpCodes(0, 0, list));
-        ASSERT_EQ(claimed / 8, list.size());
+INSTANTIATE_TEST_SUITE_P(Roads, OpCodeListTest, SPC_BOTH_ROADS, ParamNamer());
+
+// A device sends its list and no more, so every real answer is shorter than
+// the 8196 bytes asked for.
+struct OpCodeListCase {
+    const char* name;
+    std::uint32_t claimed;  // COMMAND DATA LENGTH
+    std::size_t sent;       // bytes the device sends
+    bool result;
+    std::uint32_t descriptors;  // in the array afterwards; on failure the two it had
+};
+
+std::ostream& operator<<(std::ostream& out, const OpCodeListCase& c) {
+    return out << c.name;
+}
+
+const OpCodeListCase kOpCodeListCases[] = {
+    {"WholeShortList", 24, 28, true, 3},
+    {"ShortListWithAPartialDescriptor", 20, 24, true, 2},
+    {"HeaderOnly", 0, 4, true, 0},
+    // Only what arrived is read, whatever the device claims.
+    {"FewerBytesThanClaimed", 24, 20, true, 2},
+    {"ClaimBeyondTheAreaOnAShortAnswer", 9000, 5004, true, 625},
+    {"FullAreaClaimed24", 24, 8196, true, 3},
+    {"FullAreaClaimed20", 20, 8196, true, 2},
+    {"FullAreaClaimedNothing", 0, 8196, true, 0},
+    // Without the whole header there is no length to read.
+    {"HeaderNotWhole", 24, 3, false, 2},
+    {"NothingArrived", 24, 0, false, 2},
+};
+
+class OpCodeListAnswerTest : public SpcRoadTest<std::tuple<Road, OpCodeListCase>> {};
+
+TEST_P(OpCodeListAnswerTest, ReplacesTheArrayWithTheWholeDescriptorsThatArrived) {
+    const OpCodeListCase& c = std::get<1>(GetParam());
+    qln::Array<spc_supported_opcode_descriptor> list = twoDescriptors();
+    model->on(ModelAnswer::good({0xA3}, opCodeList(c.claimed, c.sent)));
+
+    EXPECT_EQ(c.result, device->reportSupportedOpCodes(0, 0, list));
+    EXPECT_EQ(8196u, model->lastCommand().dataLen);
+    if (c.sent < 8196) {
+        EXPECT_EQ(CMD_RESULT_UNDERRUN, device->getLastResult().code);
+        EXPECT_EQ(8196u - c.sent, device->getLastResult().detail);
+    } else {
+        EXPECT_EQ(CMD_RESULT_OK, device->getLastResult().code);
+    }
+    ASSERT_EQ(c.descriptors, list.size());
+    if (c.result) {
         for (std::uint32_t i = 0; i < list.size(); ++i)
             expectDescriptor(list[i], i);
+    } else {
+        EXPECT_EQ(0x28, list[0].opcode);
+        EXPECT_EQ(0x2A, list[1].opcode);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Roads, OpCodeListTest, SPC_BOTH_ROADS, ParamNamer());
+INSTANTIATE_TEST_SUITE_P(OpCodeList, OpCodeListAnswerTest,
+                         ::testing::Combine(SPC_BOTH_ROADS, ::testing::ValuesIn(kOpCodeListCases)), ParamNamer());
 
 }  // namespace

@@ -41,6 +41,17 @@ private:
 
 }  // namespace
 
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        AccessorSite* s = site();
+        wchar_t file[MAX_PATH];
+        const DWORD length = GetModuleFileNameW(instance, file, MAX_PATH);
+        if (s != nullptr && length != 0 && length < MAX_PATH)
+            s->loads.push_back(std::wstring(file, length));
+    }
+    return TRUE;
+}
+
 extern "C" __declspec(dllexport) ScsiDeviceAccessor* __cdecl makeModelAccessor(
     const qln::Array<qln::String>& tokens) {
     AccessorSite* s = site();
