@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "qln/Format.h"
 #include "qln/Log.h"
@@ -27,6 +29,9 @@ static_assert(sizeof(GET_LENGTH_INFORMATION) == 8, "length record");
 
 // Room for the media types a drive may list.
 const DWORD kMediaTypeCount = 20;
+// Real descriptors take a few hundred bytes. A larger Size is a faulty
+// answer, and allocating it could fail or hold gigabytes for the drive's life.
+const DWORD kMaxDescriptorBytes = 65536;
 
 HANDLE deviceOf(const SharedDeviceHandle& handle) {
     return static_cast<HANDLE>(handle.get());
@@ -82,12 +87,22 @@ bool getStorageDeviceDescriptor(const SharedDeviceHandle& handle, SharedDescript
                  sizeof(probe), returned) ||
         returned == 0)
         return false;
-    // A size below the fixed part cannot hold the fields that name the texts.
+    // A size below the fixed part cannot hold the fields that name the texts;
+    // one above the limit is no real descriptor.
     const DWORD size = probe.Size;
-    if (size < sizeof(STORAGE_DEVICE_DESCRIPTOR))
+    if (size < sizeof(STORAGE_DEVICE_DESCRIPTOR) || size > kMaxDescriptorBytes)
         return false;
 
-    holder = SharedDescriptorBuffer(new qln::Buffer<unsigned char>(size));
+    // Built before the holder lets go of its buffer, so that a failed
+    // allocation leaves the holder as it was; no exception leaves here.
+    try {
+        std::unique_ptr<qln::Buffer<unsigned char>> buffer(new qln::Buffer<unsigned char>(size));
+        SharedDescriptorBuffer fresh(buffer.get());
+        buffer.release();
+        holder = fresh;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     if (request(handle, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof(query),
                 holder.get()->getData(), size, returned))
         return true;

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 started=$(date +%s)
 
 packages=(cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
-          nsis googletest openssl python3 libboost1.81-dev)
+          nsis googletest openssl python3 libboost1.81-dev locales)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

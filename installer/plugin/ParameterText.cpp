@@ -19,6 +19,11 @@ qln::String narrowParameter(const wchar_t* text) {
     return qln::String(narrow);
 }
 
+bool narrowParameterChecked(const wchar_t* text, qln::String& narrowed) {
+    narrowed = narrowParameter(text);
+    return !narrowed.isEmpty() || text == nullptr || text[0] == 0;
+}
+
 void widenText(const char* text, wchar_t (&wide)[kWideUnits]) {
     wide[0] = 0;
     std::size_t converted = 0;

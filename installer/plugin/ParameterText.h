@@ -15,6 +15,12 @@ const int kWideUnits = 1024;
 // kNarrowBytes - 1 bytes. The result holds one unit per byte.
 qln::String narrowParameter(const wchar_t* text);
 
+// The same copy into `narrowed`, and false when it emptied a non-empty text
+// (a unit above U+00FF ahead of the cut): an action that went on would take
+// an empty key, name, pattern or data the script never gave. An empty text,
+// and any text the rule keeps or cuts, gives true.
+bool narrowParameterChecked(const wchar_t* text, qln::String& narrowed);
+
 // The UTF-16 form of an 8-bit text, through mbstowcs_s with truncation.
 void widenText(const char* text, wchar_t (&wide)[kWideUnits]);
 

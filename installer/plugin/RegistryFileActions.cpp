@@ -119,8 +119,11 @@ const wchar_t* replaceFirstMatch(HANDLE file, const qln::Regex& regex,
 // The frame of both registry actions: pops the three parameters (the action's
 // own text, the value name, the key path), narrows them, and pushes what the
 // work returns, or "error: caught exception" as the only result when it fails.
+// A parameter that narrowing emptied would name the key's default value, or
+// write or search an empty text: the registry is left alone and `refusal` is
+// the result.
 template <class Work>
-void runRegistryAction(Work work) {
+void runRegistryAction(const wchar_t* refusal, Work work) {
     wchar_t textParameter[kParameterUnits];
     wchar_t valueParameter[kParameterUnits];
     wchar_t keyParameter[kParameterUnits];
@@ -130,8 +133,13 @@ void runRegistryAction(Work work) {
 
     const wchar_t* result = kRegistryCaughtException;
     try {
-        result = work(narrowParameter(textParameter), narrowParameter(valueParameter),
-                      narrowParameter(keyParameter));
+        qln::String text;
+        qln::String valueName;
+        qln::String keyPath;
+        const bool kept = narrowParameterChecked(textParameter, text) &&
+                          narrowParameterChecked(valueParameter, valueName) &&
+                          narrowParameterChecked(keyParameter, keyPath);
+        result = kept ? work(text, valueName, keyPath) : refusal;
     } catch (const std::exception&) {
         // qln::Exception from the core library; anything else (out of
         // memory) must not reach the installer either.
@@ -146,8 +154,9 @@ void runRegistryAction(Work work) {
 // text occurs, and writes the rest back.
 KESTRINE_ACTION(FindFilesToRemoveOnReboot) {
     enterAction(stringSize, variables, stackTop);
-    runRegistryAction([](const qln::String& search, const qln::String& valueName,
-                         const qln::String& keyPath) -> const wchar_t* {
+    static const wchar_t kFailed[] = L"Error: PendingFileRenameOperations::setValue()";
+    runRegistryAction(kFailed, [](const qln::String& search, const qln::String& valueName,
+                                  const qln::String& keyPath) -> const wchar_t* {
         if (!WindowsRegistry::multiStringValueExists(keyPath, valueName))
             return L"Success";
         qln::Array<qln::String> entries =
@@ -155,20 +164,20 @@ KESTRINE_ACTION(FindFilesToRemoveOnReboot) {
         return WindowsRegistry::setMultiStringValue(keyPath, valueName,
                                                     dropMatchingPairs(entries, search))
                    ? L"Success"
-                   : L"Error: PendingFileRenameOperations::setValue()";
+                   : kFailed;
     });
 }
 
 // Writes a multi-string value of exactly one entry.
 KESTRINE_ACTION(WriteRegMultiSz) {
     enterAction(stringSize, variables, stackTop);
-    runRegistryAction([](const qln::String& data, const qln::String& valueName,
-                         const qln::String& keyPath) -> const wchar_t* {
+    static const wchar_t kFailed[] = L"Error: setMultiStringValue()";
+    runRegistryAction(kFailed, [](const qln::String& data, const qln::String& valueName,
+                                  const qln::String& keyPath) -> const wchar_t* {
         qln::Array<qln::String> entries;
         entries.append(data);
-        return WindowsRegistry::setMultiStringValue(keyPath, valueName, entries)
-                   ? L"Success"
-                   : L"Error: setMultiStringValue()";
+        return WindowsRegistry::setMultiStringValue(keyPath, valueName, entries) ? L"Success"
+                                                                                 : kFailed;
     });
 }
 
@@ -185,23 +194,35 @@ KESTRINE_ACTION(ReplaceRegexInFile) {
 
     const wchar_t* result = L"Error reading file";
     try {
-        qln::String path = narrowParameter(pathParameter);
-        qln::String replacement = narrowParameter(replacementParameter);
-        qln::String pattern = narrowParameter(patternParameter);
+        // A parameter that narrowing emptied fails the step that uses it,
+        // before anything is written: an empty pattern would match at the
+        // start, an empty replacement would delete the match.
+        qln::String path;
+        qln::String replacement;
+        qln::String pattern;
+        const bool pathKept = narrowParameterChecked(pathParameter, path);
+        const bool replacementKept = narrowParameterChecked(replacementParameter, replacement);
+        const bool patternKept = narrowParameterChecked(patternParameter, pattern);
 
         qln::Regex regex(pattern.getLowerByteString().c_str(), 0);
-        if (!regex.isPatternValid()) {
+        if (!patternKept || !regex.isPatternValid()) {
             result = L"invalid pattern";
         } else {
-            // Others may read the file meanwhile, but no one may change it.
-            HANDLE file = CreateFileA(path.getLowerByteString().c_str(),
-                                      GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            // The path's bytes are its units up to U+00FF, not text of the
+            // ANSI code page: opened by its UTF-16 form, it names the same
+            // file whatever the system's code page. Others may read the file
+            // meanwhile, but no one may change it.
+            HANDLE file = pathKept ? CreateFileW(path.getUCS2Buffer(),
+                                                 GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                 nullptr)
+                                   : INVALID_HANDLE_VALUE;
             if (file == INVALID_HANDLE_VALUE) {
                 result = L"Error opening file";
             } else {
                 FileCloser closer(file);
-                result = replaceFirstMatch(file, regex, replacement);
+                result = replacementKept ? replaceFirstMatch(file, regex, replacement)
+                                         : L"Could not overwrite file";
             }
         }
     } catch (const std::exception&) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,22 @@
 using libFennick::SharedDescriptorBuffer;
 using libFennick::SharedDeviceHandle;
 using namespace fennick_test;
+
+namespace {
+// The next array allocation of exactly this many bytes fails as if memory had
+// run out (0: none); every other allocation of the program is served.
+std::size_t s_failingArrayBytes = 0;
+int s_failedArrays = 0;
+}  // namespace
+
+void* operator new[](std::size_t bytes) {
+    if (bytes != 0 && bytes == s_failingArrayBytes) {
+        s_failingArrayBytes = 0;
+        ++s_failedArrays;
+        throw std::bad_alloc();
+    }
+    return ::operator new(bytes);
+}
 
 namespace {
 
@@ -286,15 +303,26 @@ TEST_F(CommonStorageFake, ADescriptorOfTheFixedPartAloneHasNoTexts) {
     EXPECT_TRUE(log.entries().empty()) << log.dump();
 }
 
-TEST_F(CommonStorageFake, ASizeBelowTheFixedPartIsRefusedAndTheHolderKeepsItsBuffer) {
+// A Size below the fixed part cannot name the texts, and real descriptors take
+// a few hundred bytes: outside 40 to 64 KiB the Size is refused before
+// anything is allocated, and the holder keeps its buffer.
+TEST_F(CommonStorageFake, ASizeOutside40BytesTo64KiBIsRefusedAndTheHolderKeepsItsBuffer) {
     const struct {
         const char* name;
         std::vector<unsigned char> probe;
+        DWORD read;  // the Size of the full read; 0: refused
     } cases[] = {
-        {"size 0", descriptorBytes(40, 0, 0, 0, 0, 0)},
-        {"size 20", descriptorBytes(40, 20, 24, 28, 32, 36)},
-        {"size 39", descriptorBytes(40, 39, 0, 0, 0, 0)},
-        {"no bytes", {}},
+        {"size 0", descriptorBytes(40, 0, 0, 0, 0, 0), 0},
+        {"size 20", descriptorBytes(40, 20, 24, 28, 32, 36), 0},
+        {"size 39", descriptorBytes(40, 39, 0, 0, 0, 0), 0},
+        {"no bytes", {}, 0},
+        {"size 40", descriptorBytes(40, 40, 0, 0, 0, 0), 40},
+        {"size 65536", descriptorBytes(65536, 65536, 0, 0, 0, 0), 65536},
+        {"size 65537", descriptorBytes(40, 65537, 0, 0, 0, 0), 0},
+        {"size 1 MiB", descriptorBytes(40, 0x00100000, 0, 0, 0, 0), 0},
+        {"size 7FFFFFFFh", descriptorBytes(40, 0x7FFFFFFF, 0, 0, 0, 0), 0},
+        {"size C0000000h", descriptorBytes(40, 0xC0000000, 0, 0, 0, 0), 0},
+        {"size FFFFFFFFh", descriptorBytes(40, 0xFFFFFFFF, 0, 0, 0, 0), 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -303,7 +331,14 @@ TEST_F(CommonStorageFake, ASizeBelowTheFixedPartIsRefusedAndTheHolderKeepsItsBuf
         qln::Buffer<unsigned char>* previous = new qln::Buffer<unsigned char>(7);
         SharedDescriptorBuffer holder(previous);
         SharedDescriptorBuffer other(holder);
-        EXPECT_FALSE(libFennick::getStorageDeviceDescriptor(device, holder));
+        EXPECT_EQ(c.read != 0, libFennick::getStorageDeviceDescriptor(device, holder));
+        if (c.read != 0) {
+            ASSERT_EQ(2u, calls().size());
+            EXPECT_EQ(c.read, calls()[1].outputSize);
+            ASSERT_TRUE(holder.isValid());
+            EXPECT_EQ(std::size_t(c.read), holder.get()->getLength());
+            continue;
+        }
         EXPECT_EQ(previous, holder.get());
         EXPECT_EQ(2, holder.useCount());
         EXPECT_EQ(7u, holder.get()->getLength());
@@ -327,6 +362,24 @@ TEST_F(CommonStorageFake, ANewDescriptorLeavesThePreviousBufferToItsOtherHolders
     EXPECT_EQ(64u, holder.get()->getLength());
     EXPECT_EQ(previous, other.get());
     EXPECT_EQ(1, other.useCount());
+}
+
+// Memory may run out for a size within the limit too: the answer is false,
+// not an exception, and the holder keeps its buffer.
+TEST_F(CommonStorageFake, ADescriptorThatCannotBeAllocatedIsNotRead) {
+    answer(IOCTL_STORAGE_QUERY_PROPERTY, descriptorBytes(40, 4000, 0, 0, 0, 0));
+    qln::Buffer<unsigned char>* previous = new qln::Buffer<unsigned char>(7);
+    SharedDescriptorBuffer holder(previous);
+    s_failedArrays = 0;
+    s_failingArrayBytes = 4000;
+    const bool read = libFennick::getStorageDeviceDescriptor(device, holder);
+    s_failingArrayBytes = 0;
+    EXPECT_EQ(1, s_failedArrays);
+    EXPECT_FALSE(read);
+    EXPECT_EQ(1u, calls().size());
+    EXPECT_EQ(previous, holder.get());
+    EXPECT_EQ(1, holder.useCount());
+    EXPECT_TRUE(log.entries().empty()) << log.dump();
 }
 
 typedef BOOL(WINAPI* IoControlFn)(HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD,

@@ -187,8 +187,48 @@ TEST_F(RegistryActions, FindFilesLeavesAMissingOrOtherValueAlone) {
     DWORD type = 0;
     ASSERT_TRUE(readRaw(HKEY_CURRENT_USER, L"Pending", units, type));
     EXPECT_EQ(type, DWORD(REG_SZ));
-    // A key path that cannot be narrowed arrives empty: no such value.
-    EXPECT_EQ(callAction(findFiles, {L"a", L"Pending", L"HKCU\\Software\\\u0416"}), L"Success");
+    // A key path that narrowing empties names no key: nothing is searched.
+    EXPECT_EQ(callAction(findFiles, {L"a", L"Pending", L"HKCU\\Software\\\u0416"}),
+              L"Error: PendingFileRenameOperations::setValue()");
+}
+
+// A parameter with a character above U+00FF narrows to an empty text; going
+// on with it would write or filter the key's default value (another program's
+// data), write an empty entry, or search for nothing. The action refuses it
+// with its failure text and leaves the registry as it was.
+TEST_F(RegistryActions, AParameterThatNarrowingEmptiesChangesNothing) {
+    const wchar_t* const kFindFailed = L"Error: PendingFileRenameOperations::setValue()";
+    const wchar_t* const kWriteFailed = L"Error: setMultiStringValue()";
+    const std::wstring kCyrillicKey = std::wstring(kHkcuPath) + L"\\\u041A\u043B\u044E\u0447";
+    const struct {
+        const char* what;
+        bool write;  // WriteRegMultiSz, else FindFilesToRemoveOnReboot
+        std::wstring text;
+        std::wstring valueName;
+        std::wstring keyPath;
+        const wchar_t* result;
+    } cases[] = {
+        {"a Cyrillic value name to write", true, L"x", L"\u0418\u043C\u044F", kHkcuPath,
+         kWriteFailed},
+        {"Cyrillic data", true, L"C:\\\u041F\u0443\u0442\u044C", L"Pending", kHkcuPath,
+         kWriteFailed},
+        {"a Cyrillic key to write", true, L"x", L"Pending", kCyrillicKey, kWriteFailed},
+        {"a Cyrillic search text", false, L"\u0416", L"Pending", kHkcuPath, kFindFailed},
+        {"a Cyrillic value name to filter", false, L"a", L"\u0418\u043C\u044F", kHkcuPath,
+         kFindFailed},
+        {"a Cyrillic key to filter", false, L"a", L"Pending", kCyrillicKey, kFindFailed},
+    };
+    const std::wstring defaultValue = multiString({L"another", L"program's data"});
+    const std::wstring pending = multiString({L"a.new", L"a.exe", L"b.new", L"b.exe"});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeRaw(HKEY_CURRENT_USER, L"", REG_MULTI_SZ, defaultValue);
+        writeRaw(HKEY_CURRENT_USER, L"Pending", REG_MULTI_SZ, pending);
+        EXPECT_EQ(callAction(c.write ? writeMultiSz : findFiles, {c.text, c.valueName, c.keyPath}),
+                  c.result);
+        EXPECT_EQ(stored(HKEY_CURRENT_USER, L""), defaultValue);
+        EXPECT_EQ(stored(HKEY_CURRENT_USER, L"Pending"), pending);
+    }
 }
 
 // Every registry read of the value named here fails once the action has seen
@@ -378,6 +418,33 @@ TEST_F(FileAction, ReportsAFileItCannotOpen) {
     InstallerHost host;
     host.call(replace);
     EXPECT_EQ(host.texts(), std::vector<std::wstring>{L"Error opening file"});
+}
+
+// A parameter that narrowing empties fails the step that uses it (an empty
+// pattern would match at the start, an empty replacement delete the match),
+// and the file stays as it was.
+TEST_F(FileAction, AParameterThatNarrowingEmptiesLeavesTheFileAlone) {
+    const struct {
+        const char* what;
+        std::wstring pattern;
+        std::wstring replacement;
+        std::wstring pathTail;
+        const wchar_t* result;
+    } cases[] = {
+        {"a Cyrillic pattern", L"\u0416", L"x", L"", L"invalid pattern"},
+        {"a replacement with a Cyrillic letter", L"world", L"w\u00F6rld \u0416", L"",
+         L"Could not overwrite file"},
+        {"a Cyrillic path", L"world", L"there", L"\u0416", L"Error opening file"},
+        {"the pattern is tried first", L"\u0416", L"\u0416", L"\u0416", L"invalid pattern"},
+        {"then the path", L"world", L"\u0416", L"\u0416", L"Error opening file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        write("hello world");
+        EXPECT_EQ(callAction(replace, {widePath() + c.pathTail, c.replacement, c.pattern}),
+                  c.result);
+        EXPECT_EQ(read(), "hello world");
+    }
 }
 
 // The action reads one 64 KiB block and rewrites the whole file: a file that

@@ -1,11 +1,14 @@
 ; The first match is replaced by the literal text and the file rewritten;
 ; all else stays. An invalid pattern is refused before the file is opened, a
 ; file with a NUL byte or of 64 KiB is left whole, and a 60,000-character
-; text is matched without a crash.
+; text is matched without a crash. A pattern or replacement with a character
+; above U+00FF is refused and the file left as it was.
 ;expect version: Success name=App|version=2.0.0|key=old old|
 ;expect match after an equal text: Success name=old|key=new|
 ;expect invalid pattern: invalid pattern name=old|key=new|
 ;expect no match: no match name=old|key=new|
+;expect Cyrillic pattern: invalid pattern name=old|key=new|
+;expect Cyrillic replacement: Could not overwrite file name=old|key=new|
 ;expect missing file: Error opening file
 ;expect NUL byte: Error reading file 5
 ;expect 64 KiB: Error reading file 65536
@@ -67,6 +70,16 @@ Var /GLOBAL count
   Pop $0
   !insertmacro KestrineFileLines $text
   !insertmacro KestrineResult "no match: $0 $text"
+
+  Kestrine::ReplaceRegexInFile "${TARGET}" "x" "${U+0416}"
+  Pop $0
+  !insertmacro KestrineFileLines $text
+  !insertmacro KestrineResult "Cyrillic pattern: $0 $text"
+
+  Kestrine::ReplaceRegexInFile "${TARGET}" "w${U+00F6}rld ${U+0416}" "new"
+  Pop $0
+  !insertmacro KestrineFileLines $text
+  !insertmacro KestrineResult "Cyrillic replacement: $0 $text"
 
   Kestrine::ReplaceRegexInFile "$EXEDIR\no-such-file.txt" "x" "a"
   Pop $0

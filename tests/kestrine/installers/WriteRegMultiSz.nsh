@@ -1,9 +1,13 @@
 ; The value becomes exactly one entry, the data; the key is made when needed.
-; A key path without a known root cannot be written.
+; A key path without a known root cannot be written. A value name or data
+; with a character above U+00FF is refused: nothing is written, neither the
+; key's default value nor an empty entry.
 ;expect over three entries: Success C:\Program Files\App|
 ;expect new machine key: Success one|
 ;expect empty data: Success |
 ;expect unknown root: Error: setMultiStringValue()
+;expect Cyrillic value name: Error: setMultiStringValue() <missing>
+;expect Cyrillic data: Error: setMultiStringValue() C:\Program Files\App|
 ;expect stack: first
 !include "${__FILEDIR__}\common\Registry.nsh"
   !insertmacro KestrineSweepScenarioKeys
@@ -29,4 +33,14 @@
   Kestrine::WriteRegMultiSz "x" "List" "HKXX\${SCENARIO_KEY}"
   Pop $0
   !insertmacro KestrineResult "unknown root: $0"
+
+  Kestrine::WriteRegMultiSz "x" "${U+0418}${U+043C}${U+044F}" "HKCU\${SCENARIO_KEY}"
+  Pop $0
+  !insertmacro KestrineReadMultiSz ${HKEY_CURRENT_USER_VALUE} "${SCENARIO_KEY}" "" $1
+  !insertmacro KestrineResult "Cyrillic value name: $0 $1"
+
+  Kestrine::WriteRegMultiSz "C:\${U+041F}${U+0443}${U+0442}${U+044C}" "List" "HKCU\${SCENARIO_KEY}"
+  Pop $0
+  !insertmacro KestrineReadMultiSz ${HKEY_CURRENT_USER_VALUE} "${SCENARIO_KEY}" "List" $1
+  !insertmacro KestrineResult "Cyrillic data: $0 $1"
   !insertmacro KestrineSweepScenarioKeys
