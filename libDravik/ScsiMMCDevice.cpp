@@ -392,12 +392,9 @@ bool ScsiMMCDevice::modeSense10(_MMC_PAGE_CODES pageCode, void* buffer, std::uin
     // The 16 bytes on top of the caller's length are room for the header and
     // one block descriptor; a drive without block descriptors sends 8 fewer,
     // so a short answer counts once its header came.
-    if (!send_scsi_cmd(cdb, sizeof(cdb), area, areaSize, DXFER_FROM_DEVICE, 0) &&
-        resultData.result.code != CMD_RESULT_UNDERRUN)
-        return false;
-    // Header fields count only where the drive sent their bytes.
-    const std::uint32_t arrived = bytesArrived(areaSize);
-    if (arrived < kModeHeader)
+    const std::uint32_t arrived = answerWithHeader(
+        send_scsi_cmd(cdb, sizeof(cdb), area, areaSize, DXFER_FROM_DEVICE, 0), areaSize, kModeHeader);
+    if (arrived == 0)
         return false;
 
     const std::uint32_t total = getBE16(area) + 2;
@@ -510,12 +507,10 @@ bool ScsiMMCDevice::getFeature(_MMC_FEATURES feature, mmc_feature_generic_t& des
     // A drive sends no more than it has: with RT 2, or a descriptor shorter
     // than the record, the transfer ends short. What arrived counts once
     // the header is among it.
-    if (!getConfiguration(feature, *reinterpret_cast<mmc_get_configuration_feature_list_hdr_t*>(bytes),
-                          allocation, rt) &&
-        getLastResult().code != CMD_RESULT_UNDERRUN)
-        return false;
-    const std::uint32_t arrived = bytesArrived(allocation);
-    if (arrived < kConfigurationHeader)
+    const bool sent = getConfiguration(
+        feature, *reinterpret_cast<mmc_get_configuration_feature_list_hdr_t*>(bytes), allocation, rt);
+    const std::uint32_t arrived = answerWithHeader(sent, allocation, kConfigurationHeader);
+    if (arrived == 0)
         return false;
     const std::uint32_t dataLength = getBE32(bytes);
     if (dataLength < 4) {

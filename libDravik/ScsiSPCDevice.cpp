@@ -149,6 +149,17 @@ std::uint32_t ScsiSPCDevice::bytesArrived(std::uint32_t requested) const {
     return result.detail <= requested ? requested - result.detail : 0;
 }
 
+// A device sends what it has and no more, so a list or page shorter than the
+// area asked for ends the transfer early; such an answer is read as far as it
+// came, once its header is among it.
+std::uint32_t ScsiSPCDevice::answerWithHeader(bool sent, std::uint32_t requested,
+                                              std::uint32_t header) const {
+    if (!sent && resultData.result.code != CMD_RESULT_UNDERRUN)
+        return 0;
+    const std::uint32_t arrived = bytesArrived(requested);
+    return arrived >= header ? arrived : 0;
+}
+
 // --- INQUIRY ----------------------------------------------------------------
 
 bool ScsiSPCDevice::inquiry(std::uint8_t pageCode, void* buffer, std::uint16_t length, bool evpd) {
@@ -432,11 +443,9 @@ bool ScsiSPCDevice::reportSupportedOpCodes(std::uint8_t, std::uint8_t requestedO
     std::memset(area, 0, sizeof(area));
     // A device sends its list and no more, so the answer is short on every
     // device with fewer than 1024 commands: it counts once its header came.
-    if (!send_scsi_cmd(cdb, sizeof(cdb), area, kOpCodeListArea, DXFER_FROM_DEVICE, 0) &&
-        resultData.result.code != CMD_RESULT_UNDERRUN)
-        return false;
-    const std::uint32_t arrived = bytesArrived(kOpCodeListArea);
-    if (arrived < 4)
+    const std::uint32_t arrived = answerWithHeader(
+        send_scsi_cmd(cdb, sizeof(cdb), area, kOpCodeListArea, DXFER_FROM_DEVICE, 0), kOpCodeListArea, 4);
+    if (arrived == 0)
         return false;
 
     descriptors = qln::Array<spc_supported_opcode_descriptor>();

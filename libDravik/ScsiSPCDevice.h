@@ -247,6 +247,9 @@ private:
     void clearCachedInfo();
     // Bytes of a `requested`-byte transfer that arrived, by the last result.
     std::uint32_t bytesArrived(std::uint32_t requested) const;
+    // The bytes of an answer that counts: one that arrived whole (`sent`), or
+    // a short one whose `header` bytes arrived; 0 for any other outcome.
+    std::uint32_t answerWithHeader(bool sent, std::uint32_t requested, std::uint32_t header) const;
     void copyPageSets(const ScsiSPCDevice& other);
     // Both MODE SENSE forms: header of `headerSize` bytes (4 or 8) first, then
     // the whole answer; the header's MODE DATA LENGTH goes to `total`.
