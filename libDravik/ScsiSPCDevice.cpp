@@ -170,11 +170,12 @@ bool ScsiSPCDevice::inquiry(std::uint8_t pageCode, void* buffer, std::uint16_t l
     std::uint32_t arrived = length;
     if (!send_scsi_cmd(cdb, sizeof(cdb), buffer, length, DXFER_FROM_DEVICE, 0)) {
         // A device that returns its whole VPD page although more was asked
-        // for: the page length tells how much there was.
+        // for: the page length (bytes 2-3; pages such as ATA Information
+        // exceed 255 bytes) tells how much there was.
         cmd_result_info& result = resultData.result;
         if (!evpd || length <= 4 || result.code != CMD_RESULT_UNDERRUN)
             return false;
-        const std::uint32_t pageBytes = answer[3] + 4u;
+        const std::uint32_t pageBytes = getBE16(answer + 2) + 4u;
         if (pageBytes > length || result.detail != length - pageBytes)
             return false;
         QLN_LOG(s_logger, kChannel, qln::LOG_WARN,

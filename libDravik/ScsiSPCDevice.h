@@ -149,8 +149,9 @@ public:
 
     // INQUIRY of `length` bytes into `buffer`: the standard data (evpd false,
     // pageCode 0) or the vital product data page `pageCode` (evpd true). A
-    // short VPD answer that holds its whole page is accepted; a VPD answer of
-    // another page fails with CMD_RESULT_VPD_MISMATCH.
+    // short VPD answer that holds its whole page (PAGE LENGTH of bytes 2-3,
+    // plus 4) is accepted; a VPD answer of another page fails with
+    // CMD_RESULT_VPD_MISMATCH.
     bool inquiry(std::uint8_t pageCode, void* buffer, std::uint16_t length, bool evpd);
     // Makes sure the standard INQUIRY data are cached (read from the device
     // unless useCache is set and they are cached already) and copies them

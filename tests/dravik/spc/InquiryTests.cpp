@@ -237,14 +237,14 @@ INSTANTIATE_TEST_SUITE_P(Roads, InquiryCacheTest, SPC_BOTH_ROADS, ParamNamer());
 
 // --- the general form: VPD pages -----------------------------------------------
 
-Bytes vpdPage(std::uint8_t page, std::uint8_t pageLength) {
+Bytes vpdPage(std::uint8_t page, std::uint16_t pageLength) {
     Bytes data(pageLength + 4u);
     for (std::size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<std::uint8_t>(0x30 + i);
     data[0] = 0x00;
     data[1] = page;
-    data[2] = 0x00;
-    data[3] = pageLength;
+    data[2] = static_cast<std::uint8_t>(pageLength >> 8);
+    data[3] = static_cast<std::uint8_t>(pageLength);
     return data;
 }
 
@@ -281,6 +281,12 @@ std::vector<VpdCase> vpdCases() {
          {k197, m205(L"80", L"83")}},
         // Page length 26, but only 20 bytes came.
         {"PartOfThePage", 0x80, true, 252, firstBytes(vpdPage(0x80, 26), 20), false, CMD_RESULT_UNDERRUN, 232, {}},
+        // PAGE LENGTH takes both bytes 2-3: the ATA Information page holds 572 bytes.
+        {"WholePageOfTwoLengthBytes", 0x89, true, 1024, vpdPage(0x89, 0x0238), true, CMD_RESULT_OK, 0,
+         {L"197 Device reported residual data of 452 bytes, but the entire INQUIRY data (572) bytes was returned"}},
+        // Page length 0104h: 8 bytes are no whole page, whatever the low byte says.
+        {"PartOfAPageOfTwoLengthBytes", 0x80, true, 300, firstBytes(vpdPage(0x80, 0x0104), 8), false,
+         CMD_RESULT_UNDERRUN, 292, {}},
         // Standard data keep no page length in byte 3: a short answer stays a failure.
         {"ShortStandardAnswer", 0x00, false, 252, vpdPage(0x00, 16), false, CMD_RESULT_UNDERRUN, 232, {}},
         // One byte asked: the page code never arrives, there is nothing to compare.
@@ -295,7 +301,7 @@ class VpdInquiryTest : public SpcRoadTest<std::tuple<Road, VpdCase>> {};
 TEST_P(VpdInquiryTest, ChecksThePageAndAcceptsAWholeShortPage) {
     const VpdCase& c = std::get<1>(GetParam());
     model->on(ModelAnswer::good({0x12}, c.answer));
-    std::uint8_t buffer[300];
+    std::uint8_t buffer[1024];
     std::memset(buffer, 0x55, sizeof(buffer));
     EXPECT_EQ(c.result, device->inquiry(c.page, buffer, c.length, c.evpd));
     EXPECT_EQ(c.code, device->getLastResult().code);
