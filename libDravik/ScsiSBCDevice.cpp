@@ -47,6 +47,7 @@ const std::uint32_t kCapacity16Length = 12;  // the fields readCapacity reads
 // Both the parameter list length of SANITIZE and the pattern length in the
 // list are 16 bits, and the list has a 4-byte header.
 const std::size_t kMaxPatternLength = 0xFFFF - 4;
+const std::uint32_t kMaxLba6 = 0x1FFFFF;
 
 using detail::getBE;
 using detail::putBE;
@@ -60,6 +61,18 @@ std::uint8_t transferFlags(bool fua, bool cachingAllowed) {
 // Byte 1 of WRITE AND VERIFY and VERIFY: BYTCHK and DPO.
 std::uint8_t verifyFlags(bool byteCheck, bool cachingAllowed) {
     return static_cast<std::uint8_t>((byteCheck ? 0x02 : 0) | (cachingAllowed ? 0 : 0x10));
+}
+
+// READ(6) and WRITE(6). Their address field holds 21 bits: a higher address
+// cannot be sent, and cutting it would reach another block (00200000h would
+// be block 0, where the partition table lives), so it is refused unsent.
+bool sendSixByte(ScsiDevice& device, std::uint8_t opcode, void* data, std::uint32_t dataLen, std::uint32_t lba,
+                 std::uint8_t blocks, DXFER_DIRECTION direction) {
+    if (lba > kMaxLba6)
+        return false;
+    std::uint8_t cdb[6] = {opcode, 0, 0, 0, blocks, 0};
+    putBE(cdb + 1, lba, 3);
+    return device.send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, direction, 0);
 }
 
 // The channel logger for the entry and exit trace, or null when tracing is off.
@@ -99,15 +112,11 @@ ScsiSBCDevice::~ScsiSBCDevice() {}
 // --- READ, WRITE, WRITE AND VERIFY, VERIFY ------------------------------------
 
 bool ScsiSBCDevice::read6(void* data, std::uint32_t dataLen, std::uint32_t lba, std::uint8_t blocks) {
-    std::uint8_t cdb[6] = {kRead6, 0, 0, 0, blocks, 0};
-    putBE(cdb + 1, lba & 0x1FFFFF, 3);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, DXFER_FROM_DEVICE, 0);
+    return sendSixByte(*this, kRead6, data, dataLen, lba, blocks, DXFER_FROM_DEVICE);
 }
 
 bool ScsiSBCDevice::write6(void* data, std::uint32_t dataLen, std::uint32_t lba, std::uint8_t blocks) {
-    std::uint8_t cdb[6] = {kWrite6, 0, 0, 0, blocks, 0};
-    putBE(cdb + 1, lba & 0x1FFFFF, 3);
-    return send_scsi_cmd(cdb, sizeof(cdb), data, dataLen, DXFER_TO_DEVICE, 0);
+    return sendSixByte(*this, kWrite6, data, dataLen, lba, blocks, DXFER_TO_DEVICE);
 }
 
 bool ScsiSBCDevice::read10(void* data, std::uint32_t dataLen, std::uint32_t lba, std::uint16_t blocks,

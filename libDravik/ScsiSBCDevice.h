@@ -80,7 +80,8 @@ public:
     ScsiDevice& getScsiDevice() { return *this; }
     const ScsiDevice& getScsiDevice() const { return *this; }
 
-    // The 6-byte forms carry the low 21 bits of the LBA; blocks 0 means 256.
+    // The 6-byte forms carry a 21-bit LBA: one above 1FFFFFh is refused
+    // (false, nothing sent, the last result as it was). Blocks 0 means 256.
     bool read6(void* data, std::uint32_t dataLen, std::uint32_t lba, std::uint8_t blocks);
     bool write6(void* data, std::uint32_t dataLen, std::uint32_t lba, std::uint8_t blocks);
     bool read10(void* data, std::uint32_t dataLen, std::uint32_t lba, std::uint16_t blocks, bool fua,

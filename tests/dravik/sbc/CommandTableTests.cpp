@@ -52,9 +52,9 @@ std::vector<CommandCase> commandCases() {
         // READ(6) and WRITE(6): 21 bits of LBA, blocks 0 sent as given.
         {"Read6", [](ScsiSBCDevice& d, std::uint8_t* b) { return d.read6(b, 512, 0x012345, 1); },
          {0x08, 0x01, 0x23, 0x45, 0x01, 0x00}, DXFER_FROM_DEVICE, 512, Data::Caller, kDefaultMs, {}},
-        {"Read6LbaCutTo21Bits", [](ScsiSBCDevice& d, std::uint8_t* b) { return d.read6(b, 4096, 0x00200000, 0); },
-         {0x08, 0, 0, 0, 0, 0}, DXFER_FROM_DEVICE, 4096, Data::Caller, kDefaultMs, {}},
-        {"Write6", [](ScsiSBCDevice& d, std::uint8_t* b) { return d.write6(b, 4096, 0xFFFFFFFF, 8); },
+        {"Read6NoBlocks", [](ScsiSBCDevice& d, std::uint8_t* b) { return d.read6(b, 4096, 0x100000, 0); },
+         {0x08, 0x10, 0, 0, 0, 0}, DXFER_FROM_DEVICE, 4096, Data::Caller, kDefaultMs, {}},
+        {"Write6HighestLba", [](ScsiSBCDevice& d, std::uint8_t* b) { return d.write6(b, 4096, 0x1FFFFF, 8); },
          {0x0A, 0x1F, 0xFF, 0xFF, 0x08, 0x00}, DXFER_TO_DEVICE, 4096, Data::Caller, kDefaultMs, {}},
         // READ and WRITE (10, 12, 16): FUA bit 3, DPO bit 4 when caching is not allowed.
         {"Read10FuaCached",
@@ -265,6 +265,46 @@ TEST_P(CommandTableTest, SendsItsBlockDataAndTimeout) {
 
 INSTANTIATE_TEST_SUITE_P(Block, CommandTableTest,
                          ::testing::Combine(SBC_BOTH_ROADS, ::testing::ValuesIn(commandCases())), ParamNamer());
+
+// --- addresses the 6-byte forms cannot carry ---------------------------------
+
+struct SixByteRefusal {
+    const char* name;
+    Call call;
+};
+
+std::ostream& operator<<(std::ostream& out, const SixByteRefusal& r) {
+    return out << r.name;
+}
+
+// Cut to 21 bits these would reach another block: 00200000h would be block 0.
+std::vector<SixByteRefusal> sixByteRefusals() {
+    return {
+        {"Read6JustAbove", [](ScsiSBCDevice& d, std::uint8_t* b) { return d.read6(b, 512, 0x00200000, 1); }},
+        {"Write6JustAbove", [](ScsiSBCDevice& d, std::uint8_t* b) { return d.write6(b, 512, 0x00200000, 1); }},
+        {"Write6WouldReach012345h",
+         [](ScsiSBCDevice& d, std::uint8_t* b) { return d.write6(b, 512, 0x00212345, 1); }},
+        {"Read6HighestAddress", [](ScsiSBCDevice& d, std::uint8_t* b) { return d.read6(b, 4096, 0xFFFFFFFF, 0); }},
+    };
+}
+
+class SixByteRefusalTest : public SbcRoadTest<std::tuple<Road, SixByteRefusal>> {};
+
+TEST_P(SixByteRefusalTest, SendsNothingAndKeepsTheLastResultAndTheBuffer) {
+    model->on(ModelAnswer::good({}, Bytes(4096, 0xEE)));
+    device->record().result.code = CMD_RESULT_UNDERRUN;
+    device->record().result.detail = 77;
+    std::vector<std::uint8_t> buffer(4096, 0x5A);
+
+    EXPECT_FALSE(std::get<1>(GetParam()).call(*device, buffer.data()));
+    EXPECT_TRUE(model->commands().empty());
+    EXPECT_EQ(CMD_RESULT_UNDERRUN, device->getLastResult().code);
+    EXPECT_EQ(77u, device->getLastResult().detail);
+    EXPECT_EQ(std::vector<std::uint8_t>(4096, 0x5A), buffer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Block, SixByteRefusalTest,
+                         ::testing::Combine(SBC_BOTH_ROADS, ::testing::ValuesIn(sixByteRefusals())), ParamNamer());
 
 // --- a device without transport ----------------------------------------------
 
