@@ -61,10 +61,16 @@ const std::uint8_t kReadCd = 0xBE;
 const std::uint32_t kCapacityAnswer = 8;
 const std::uint32_t kCurrentProfileAnswer = 8;
 const std::uint16_t kTrackInformationLength = sizeof(mmc_track_information_t);
+// The Track Information Block starts with its 2-byte data length, which
+// counts the bytes after itself, and 2 more header bytes.
+const std::uint32_t kTrackInformationHeader = 4;
+const std::uint32_t kTrackInformationLengthField = 2;
 // MODE SENSE(10) asks for the mode parameter header (8 bytes) and room for
 // block descriptors on top of the caller's length.
 const std::uint32_t kModeSenseExtra = 16;
 const std::uint32_t kModeHeader = 8;
+// The largest area its 16-bit allocation length field can ask for.
+const std::uint32_t kModeSenseMaxArea = 0xFFFF;
 // Missing bytes a nominal performance answer may lack (one descriptor's
 // padding) and still count as read.
 const std::uint32_t kPerformanceShortfall = 8;
@@ -392,8 +398,12 @@ bool ScsiMMCDevice::modeSense10(_MMC_PAGE_CODES pageCode, void* buffer, std::uin
     // The 16 bytes on top of the caller's length are room for the header and
     // one block descriptor; a drive without block descriptors sends 8 fewer,
     // so a short answer counts once its header came.
-    const std::uint32_t arrived = answerWithHeader(
-        send_scsi_cmd(cdb, sizeof(cdb), area, areaSize, DXFER_FROM_DEVICE, 0), areaSize, kModeHeader);
+    const bool sent = send_scsi_cmd(cdb, sizeof(cdb), area, areaSize, DXFER_FROM_DEVICE, 0);
+    // Above the field's reach the drive was asked for the wrapped amount, not
+    // for the page: whatever it sent is not what the caller asked for.
+    if (areaSize > kModeSenseMaxArea)
+        return false;
+    const std::uint32_t arrived = answerWithHeader(sent, areaSize, kModeHeader);
     if (arrived == 0)
         return false;
 
@@ -455,7 +465,22 @@ bool ScsiMMCDevice::readTrackInformation(std::uint8_t addressType, bool open, st
                             static_cast<std::uint8_t>(bit(open, 2) | (addressType & 0x03))};
     putBE32(cdb + 2, addressOrNumber);
     putBE16(cdb + 7, kTrackInformationLength);
-    return send_scsi_cmd(cdb, sizeof(cdb), &info, kTrackInformationLength, DXFER_FROM_DEVICE, 0);
+    // A drive sends its block and no more, and older drives hold a shorter
+    // one (36 or 40 bytes): a short answer counts once it covers its own
+    // data length. The bytes it did not send read zero, as they do after a
+    // whole short form.
+    std::uint8_t* block = reinterpret_cast<std::uint8_t*>(&info);
+    const std::uint32_t arrived = answerWithHeader(
+        send_scsi_cmd(cdb, sizeof(cdb), block, kTrackInformationLength, DXFER_FROM_DEVICE, 0),
+        kTrackInformationLength, kTrackInformationHeader);
+    if (arrived == 0)
+        return false;
+    if (arrived < kTrackInformationLength) {
+        if (getBE16(block) + kTrackInformationLengthField > arrived)
+            return false;
+        std::memset(block + arrived, 0, kTrackInformationLength - arrived);
+    }
+    return true;
 }
 
 bool ScsiMMCDevice::getPerformance(_MMC_PERFORMANCE_TYPE type, std::uint8_t dataType, std::uint32_t startLba,

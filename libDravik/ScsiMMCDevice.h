@@ -276,7 +276,9 @@ public:
     // The mode page(s) without the mode parameter header and block
     // descriptors: at most `length` bytes into `buffer`. The drive is asked
     // for length + 16 bytes; a shorter answer counts once its 8-byte header
-    // arrived, and only the bytes that arrived are copied.
+    // arrived, and only the bytes that arrived are copied. A length above
+    // 65519 does not fit the allocation length field: the command goes out
+    // with the field wrapped, and the call fails with nothing copied.
     bool modeSense10(_MMC_PAGE_CODES pageCode, void* buffer, std::uint16_t length,
                      _MMC_PAGE_CONTROL_FIELDS pageControl);
     bool mechanismStatus(mmc_mechanism_status_hdr_t* status, std::uint16_t allocationLength);
@@ -287,7 +289,10 @@ public:
                            qln::Buffer<unsigned char>& buffer);
     bool readTOCInformation(_MMC_READ_TOC_FORMAT_CODE format, bool msf, qln::Buffer<unsigned char>& buffer,
                             std::uint8_t trackOrSession);
-    // Always asks for the record's 48 bytes.
+    // Always asks for the record's 48 bytes. A drive whose block is shorter
+    // sends only that: a short answer counts once it holds the 4-byte header
+    // and the whole block its data length tells (the last result still shows
+    // the underrun), and the record's bytes past it read zero.
     bool readTrackInformation(std::uint8_t addressType, bool open, std::uint32_t addressOrNumber,
                               mmc_track_information_t& info);
     // Nominal performance (type 0) asked for with data type 10h is accepted

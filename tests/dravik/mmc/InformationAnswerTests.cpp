@@ -1,6 +1,7 @@
 // The multimedia commands that read their answer themselves: READ CAPACITY,
 // the current profile, MODE SENSE(10) without header and block descriptors,
-// and the short nominal performance answer that still counts as read. Every
+// the short track information block, and the short nominal performance
+// answer that still counts as read. Every
 // case over both roads, with short, over-long and malformed answers.
 #include <windows.h>
 
@@ -218,17 +219,55 @@ TEST_P(InformationTest, ModeSenseOfNoBytesSucceedsWithoutWriting) {
     EXPECT_EQ(16u, model->lastCommand().dataLen);
 }
 
-TEST_P(InformationTest, ModeSenseAboveTheFieldWrapsTheAllocationLength) {
-    // A drive asked for no bytes sends none, so not even a header arrives.
-    model->on(ModelAnswer::good({kModeSense10}));
-    std::vector<std::uint8_t> page(0xFFF0, 0xCC);
-    EXPECT_FALSE(mmc->modeSense10(MMC_PAGE_ALL, page.data(), 0xFFF0, MMC_PAGE_CONTROL_CURRENT));
-    const ModelCommand& sent = model->lastCommand();
-    EXPECT_EQ(0x10000u, sent.dataLen);
-    EXPECT_EQ(0x00, sent.cdb[7]);
-    EXPECT_EQ(0x00, sent.cdb[8]);
-    EXPECT_EQ(CMD_RESULT_UNDERRUN, mmc->getLastResult().code);
+// Above a length of 65519 the allocation length field (length + 16) wraps:
+// the command still goes out as it is, but nothing the drive sends counts.
+struct WrapCase {
+    const char* name;
+    std::uint16_t length;
+    std::uint16_t field;   // the allocation length sent
+    bool keepsToTheField;  // the drive sends no more than the field asks; else the whole area
+    bool result;
+};
+
+std::ostream& operator<<(std::ostream& out, const WrapCase& c) {
+    return out << c.name;
 }
+
+const WrapCase kWrapCases[] = {
+    {"LargestLengthThatFits", 65519, 0xFFFF, true, true},
+    {"FieldWrapsToNothing", 65520, 0x0000, true, false},
+    {"FieldWrapsToTheHeader", 65528, 0x0008, true, false},
+    {"FieldWrapsToHeaderAndSevenBytes", 65535, 0x000F, true, false},
+    {"DriveSendsTheWholeArea", 65535, 0x000F, false, false},
+};
+
+class ModeSenseWrapTest : public MmcRoadTest<std::tuple<Road, WrapCase>> {};
+
+TEST_P(ModeSenseWrapTest, ALengthBeyondTheFieldCopiesNothing) {
+    const WrapCase& c = std::get<1>(GetParam());
+    const std::uint32_t area = std::uint32_t(c.length) + 16;
+    const Bytes answer = modeAnswer(area, static_cast<std::uint16_t>(std::min<std::uint32_t>(area - 2, 0xFFFF)), 0);
+    const bool keeps = c.keepsToTheField;
+    model->generator = [&answer, keeps](const ModelCommand& command) {
+        const std::size_t field = std::size_t(command.cdb[7]) << 8 | command.cdb[8];
+        return ModelAnswer::good({}, keeps ? Bytes(answer.begin(), answer.begin() + field) : answer);
+    };
+    std::vector<std::uint8_t> page(65535, 0xCC);
+
+    EXPECT_EQ(c.result, mmc->modeSense10(MMC_PAGE_ALL, page.data(), c.length, MMC_PAGE_CONTROL_CURRENT));
+    ASSERT_EQ(1u, model->commands().size());
+    const ModelCommand& sent = model->lastCommand();
+    EXPECT_EQ(area, sent.dataLen);
+    EXPECT_EQ(c.field >> 8, sent.cdb[7]);
+    EXPECT_EQ(c.field & 0xFF, sent.cdb[8]);
+    std::vector<std::uint8_t> expected(65535, 0xCC);
+    if (c.result)
+        std::copy(answer.begin() + 8, answer.begin() + 8 + c.length, expected.begin());
+    EXPECT_TRUE(expected == page);
+}
+
+INSTANTIATE_TEST_SUITE_P(ModeSense10, ModeSenseWrapTest,
+                         ::testing::Combine(SPC_BOTH_ROADS, ::testing::ValuesIn(kWrapCases)), ParamNamer());
 
 // The scratch area of MODE SENSE comes from the C runtime, by malloc or
 // calloc; fakes of both refuse the one size the test asks for, and malloc's
@@ -309,6 +348,73 @@ TEST_P(InformationTest, ModeSenseHandsOnNoBytesTheDriveDidNotSend) {
     expected.resize(20, 0);
     EXPECT_EQ(expected, page);
 }
+
+// --- READ TRACK INFORMATION ------------------------------------------------------
+
+// A Track Information Block of `size` bytes with the given data length and
+// a counting pattern after the 4-byte header.
+Bytes trackBlock(std::size_t size, std::uint16_t dataLength) {
+    Bytes b(size, 0);
+    for (std::size_t i = 2; i < size; ++i)
+        b[i] = static_cast<std::uint8_t>(i + 0x60);
+    if (size > 0)
+        b[0] = static_cast<std::uint8_t>(dataLength >> 8);
+    if (size > 1)
+        b[1] = static_cast<std::uint8_t>(dataLength);
+    return b;
+}
+
+struct TrackCase {
+    const char* name;
+    std::size_t sent;  // bytes the drive sends of the 48 asked for
+    std::uint16_t dataLength;
+    bool result;
+};
+
+std::ostream& operator<<(std::ostream& out, const TrackCase& c) {
+    return out << c.name;
+}
+
+const TrackCase kTrackCases[] = {
+    {"WholeBlock", 48, 0x002E, true},
+    {"LongerBlockCutToTheRecord", 48, 0x0032, true},
+    // Older drives hold shorter blocks and send just those.
+    {"ThirtySixByteBlock", 36, 0x0022, true},
+    {"FortyByteBlock", 40, 0x0026, true},
+    {"MoreThanTheDataLengthCame", 40, 0x0022, true},
+    {"HeaderThatIsTheWholeBlock", 4, 0x0002, true},
+    {"OneByteShortOfItsDataLength", 47, 0x002E, false},
+    {"ThirtySixByteBlockCut", 30, 0x0022, false},
+    {"HeaderNotWhole", 3, 0x0001, false},
+    {"Nothing", 0, 0x0000, false},
+};
+
+class TrackInformationTest : public MmcRoadTest<std::tuple<Road, TrackCase>> {};
+
+TEST_P(TrackInformationTest, TakesAShortBlockThatCoversItsDataLength) {
+    const TrackCase& c = std::get<1>(GetParam());
+    // A transport that writes only what arrived: the rest must be zeroed here.
+    model->leavesCallerBytes = true;
+    const Bytes block = trackBlock(c.sent, c.dataLength);
+    model->on(ModelAnswer::good({0x52}, block));
+    Bytes record(48 + 8, 0xCC);
+
+    EXPECT_EQ(c.result, mmc->readTrackInformation(0x01, false, 1,
+                                                  *reinterpret_cast<mmc_track_information_t*>(record.data())));
+    ASSERT_EQ(1u, model->commands().size());
+    EXPECT_EQ(48u, model->lastCommand().dataLen);
+    EXPECT_EQ(c.sent < 48 ? CMD_RESULT_UNDERRUN : CMD_RESULT_OK, mmc->getLastResult().code);
+    EXPECT_EQ(48 - c.sent, mmc->getLastResult().detail);
+    if (c.result) {
+        Bytes expected(block);
+        expected.resize(48, 0);
+        EXPECT_EQ(expected, Bytes(record.begin(), record.begin() + 48));
+    }
+    EXPECT_EQ(Bytes(8, 0xCC), Bytes(record.begin() + 48, record.end()));
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadTrackInformation, TrackInformationTest,
+                         ::testing::Combine(SPC_BOTH_ROADS, ::testing::ValuesIn(kTrackCases)), ParamNamer());
 
 // --- GET PERFORMANCE, the short answer it accepts --------------------------------
 

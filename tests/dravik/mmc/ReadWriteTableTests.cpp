@@ -17,6 +17,7 @@ const unsigned int kDefaultMs = 7000;  // set on the device, so "default" is rec
 const std::size_t kBufferSize = 0x20000;
 const int kNothingLands = -1;
 const std::uint8_t kModeSense10 = 0x5A;
+const std::uint8_t kReadTrackInformation = 0x52;
 
 struct CommandCase {
     const char* name;
@@ -349,13 +350,16 @@ INSTANTIATE_TEST_SUITE_P(ReadWrite, ReadWriteTableTest,
                          ::testing::Combine(SPC_BOTH_ROADS, ::testing::ValuesIn(commandCases())), ParamNamer());
 
 // An answer one byte short fails every reading command of the table but
-// MODE SENSE(10), which asks for room beyond the page and takes what came.
+// MODE SENSE(10), which asks for room beyond the page and takes what came,
+// and READ TRACK INFORMATION, whose block may be shorter than the 48 bytes
+// asked for and counts when it covers its data length (0 in this answer).
 class ShortAnswerTableTest : public ReadWriteTableTest {};
 
 TEST_P(ShortAnswerTableTest, OneByteShortAnswer) {
     const CommandCase& c = command();
     model->on(ModelAnswer::good({}, answerOf(c.dataLen - 1)));
-    EXPECT_EQ(c.cdb[0] == kModeSense10, c.call(*mmc, buffer.data()));
+    const bool takesShort = c.cdb[0] == kModeSense10 || c.cdb[0] == kReadTrackInformation;
+    EXPECT_EQ(takesShort, c.call(*mmc, buffer.data()));
     EXPECT_EQ(CMD_RESULT_UNDERRUN, mmc->getLastResult().code);
     EXPECT_EQ(1u, mmc->getLastResult().detail);
     EXPECT_EQ(1u, model->commands().size());
